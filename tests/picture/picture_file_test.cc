@@ -1,0 +1,124 @@
+#include "picture/picture_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/pattern_picture.h"
+#include "support/run_tool.h"
+
+namespace bitmosaic {
+namespace {
+
+using testing::pattern_picture;
+using testing::read_picture;
+using testing::TempDir;
+using testing::write_file;
+using testing::write_picture;
+
+std::size_t entries_in(const std::string& directory) {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory))
+    ++count;
+  return count;
+}
+
+TEST(LoadFileBytes, FillsThePictureFromAFileOfExactlyItsSize) {
+  TempDir dir;
+  write_picture(dir.file("pic.kla"), pattern_picture(4));
+  KoalaPicture picture{};
+  std::int64_t size = -1;
+  EXPECT_TRUE(path_exists(dir.file("pic.kla")));
+  EXPECT_EQ(LoadResult::loaded, load_file_bytes(dir.file("pic.kla"), picture, &size));
+  EXPECT_EQ(10003, size);
+  EXPECT_EQ("", testing::differences(pattern_picture(4), picture));
+}
+
+TEST(LoadFileBytes, ReportsTheRealSizeOfAnyOtherFileWithoutReadingIt) {
+  TempDir dir;
+  for (const std::size_t length : {0u, 1u, 10002u, 10004u}) {
+    write_file(dir.file("odd"), std::string(length, '\x5a'));
+    KoalaPicture picture{};
+    std::int64_t size = -1;
+    EXPECT_EQ(LoadResult::wrong_size, load_file_bytes(dir.file("odd"), picture, &size));
+    EXPECT_EQ(static_cast<std::int64_t>(length), size);
+    EXPECT_EQ(KoalaPicture{}, picture) << "no byte may be read";
+  }
+}
+
+TEST(LoadFileBytes, AnythingButARegularFileIsUnreadable) {
+  TempDir dir;
+  ASSERT_EQ(0, ::mkfifo(dir.file("fifo").c_str(), 0600));
+  for (const std::string& path : {dir.path(), dir.file("fifo"), std::string("/dev/null"),
+                                 dir.file("missing.kla")}) {
+    KoalaPicture picture{};
+    std::int64_t size = -1;
+    EXPECT_FALSE(path_exists(path)) << path;
+    EXPECT_EQ(LoadResult::unreadable, load_file_bytes(path, picture, &size)) << path;
+    EXPECT_EQ(-1, size) << path;
+  }
+}
+
+TEST(SaveFileBytes, NewFileGetsTheUsualPermissions) {
+  TempDir dir;
+  const mode_t mask = ::umask(022);
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("new.kla")));
+  ::umask(mask);
+  struct stat info;
+  ASSERT_EQ(0, ::stat(dir.file("new.kla").c_str(), &info));
+  EXPECT_EQ(0644u, info.st_mode & 07777);
+  EXPECT_EQ(1u, entries_in(dir.path())) << "no temporary file may stay behind";
+}
+
+TEST(SaveFileBytes, ReplacesAReadOnlyFileAndKeepsItsPermissions) {
+  TempDir dir;
+  write_file(dir.file("old.kla"), "old");
+  ::chmod(dir.file("old.kla").c_str(), 0440);
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("old.kla")));
+  struct stat info;
+  ASSERT_EQ(0, ::stat(dir.file("old.kla").c_str(), &info));
+  EXPECT_EQ(0440u, info.st_mode & 07777);
+  EXPECT_EQ(pattern_picture(), read_picture(dir.file("old.kla")));
+  EXPECT_EQ(1u, entries_in(dir.path()));
+}
+
+TEST(SaveFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("real"));
+  write_file(dir.file("real/target.kla"), "old");
+  // A relative chain: link1 -> link2 -> real/target.kla.
+  std::filesystem::create_symlink("real/target.kla", dir.file("link2"));
+  std::filesystem::create_symlink("link2", dir.file("link1"));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("link1")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link1")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link2")));
+  EXPECT_EQ(pattern_picture(), read_picture(dir.file("real/target.kla")));
+}
+
+TEST(SaveFileBytes, ADanglingLinkCreatesItsTarget) {
+  TempDir dir;
+  std::filesystem::create_symlink("made.kla", dir.file("link"));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("link")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link")));
+  EXPECT_EQ(pattern_picture(), read_picture(dir.file("made.kla")));
+}
+
+TEST(SaveFileBytes, FailsWhereNothingCanBeWritten) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("folder"));
+  EXPECT_FALSE(save_file_bytes(pattern_picture(), dir.file("missing/out.kla")));
+  EXPECT_FALSE(save_file_bytes(pattern_picture(), dir.file("folder")));
+  EXPECT_FALSE(save_file_bytes(pattern_picture(), "/dev/full"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
+  EXPECT_EQ(1u, entries_in(dir.path()));
+}
+
+TEST(SaveFileBytes, DevicesAreWrittenDirectly) {
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), "/dev/null"));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+}  // namespace
+}  // namespace bitmosaic

@@ -1,0 +1,167 @@
+#include "support/run_tool.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace bitmosaic::testing {
+namespace {
+
+void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (::poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string binary_path() { return BITMOSAIC_BINARY; }
+std::string source_dir() { return BITMOSAIC_SOURCE_DIR; }
+
+ToolResult run_tool(const std::vector<std::string>& arguments,
+                    const ToolOptions& options) {
+  int out_pipe[2];
+  int err_pipe[2];
+  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
+    throw std::runtime_error("pipe failed");
+  const std::string binary = binary_path();
+  std::vector<std::string> words;
+  words.push_back(options.argv0.value_or(binary));
+  words.insert(words.end(), arguments.begin(), arguments.end());
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(out_pipe[1], 1);
+    ::dup2(err_pipe[1], 2);
+    ::close(out_pipe[0]);
+    ::close(err_pipe[0]);
+    const int no_input = ::open("/dev/null", O_RDONLY);
+    ::dup2(no_input, 0);
+    if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) _exit(126);
+    ::setenv("LC_ALL", "C", 1);
+    ::unsetenv("bitmosaic");
+    for (const auto& [name, value] : options.environment) {
+      if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+      else
+        ::unsetenv(name.c_str());
+    }
+    if (options.file_size_limit) {
+      const rlimit limit{static_cast<rlim_t>(*options.file_size_limit),
+                         static_cast<rlim_t>(*options.file_size_limit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
+    }
+    if (options.without_privileges && ::geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+        _exit(kCouldNotDropPrivileges);
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    // An unprivileged child may be unable to reach a binary inside root's home.
+    _exit(options.without_privileges ? kCouldNotDropPrivileges : 127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  ToolResult result;
+  drain(out_pipe[0], err_pipe[0], result.out, result.err);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string error_usage() {
+  return "\n\nUsage:\n"
+         "bitmosaic info [<col> <row>] <src> \n"
+         "          del <x1> <y1> <x2> <y2> <src> [<dst>]\n"
+         "          crop <x1> <y1> <x2> <y2> <src> [<dst>]\n"
+         "          delv <from> [<to> [<step]] <src> [<dst>]\n"
+         "          filter <src> [<dst>]\n"
+         "          move <charsh> <charsv> <src> [<dst>]\n"
+         "          move(v|h) <chars> <src> [<dst>]\n"
+         "          insert <x1> <y1> <x2> <y2> <pic1> <pic2> [<dst>]\n"
+         "          insert(v|h) <chars> <pic1> <pic2> [<dst>]\n"
+         "          replace <x> <y> <x2> <y2> <pic1> <pic2> [<dst>]\n"
+         "          replace(v|h) <chars> <pic1> <pic2> [<dst>]\n"
+         "          merge <pic1> <pic2> [<dst>]\n"
+         "          mask|imask <src> <mask> [<dst>]\n"
+         "          examples\n"
+         "          help\n";
+}
+
+TempDir::TempDir() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "bitmosaic-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  // Tests may leave folders without write permission behind.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+void write_picture(const std::string& path, const KoalaPicture& picture) {
+  write_file(path, std::string(picture.begin(), picture.end()));
+}
+
+std::optional<std::string> read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::optional<KoalaPicture> read_picture(const std::string& path) {
+  const std::optional<std::string> bytes = read_file(path);
+  if (!bytes || bytes->size() != kKoalaFileSize) return std::nullopt;
+  KoalaPicture picture;
+  std::memcpy(picture.data(), bytes->data(), picture.size());
+  return picture;
+}
+
+void open_to_everyone(const std::string& directory) {
+  std::filesystem::permissions(directory, std::filesystem::perms::all);
+}
+
+}  // namespace bitmosaic::testing
