@@ -1,0 +1,54 @@
+// The one record that the command line fills and the driver and every effect
+// read. Defaults are the member initialisers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace bitmosaic {
+
+struct CommandSettings {
+  std::optional<std::string> source_path;  // <src>, <pic1>
+  std::optional<std::string> second_path;  // <pic2>, <mask>
+  std::optional<std::string> dest_path;    // <dst>
+
+  // Cell rectangle (inclusive) of del, crop, replace and insert; delv keeps
+  // its pixel-line range in y1..y2; the moves keep their offsets in x1, y1.
+  std::int8_t x1 = 0;
+  std::int8_t x2 = 0;
+  std::int32_t y1 = 0;
+  std::int32_t y2 = 199;
+  std::int32_t step = 1;
+  std::int32_t info_col = -1;  // negative: no cell detail
+  std::int32_t info_row = -1;
+
+  bool main_option_given = false;
+  bool needs_second_picture = false;
+  bool launch_viewer = false;
+  bool invert_mask = false;
+
+  // One flag per command; the parser sets exactly one (merge+ and imask also
+  // set merge_plus and invert_mask).
+  bool info = false;
+  bool del = false;
+  bool crop = false;
+  bool delv = false;
+  bool filter = false;
+  bool mask = false;
+  bool imask = false;
+  bool replace = false;
+  bool replacev = false;
+  bool replaceh = false;
+  bool insert = false;
+  bool insertv = false;
+  bool inserth = false;
+  bool merge = false;
+  bool merge_plus = false;
+  bool move = false;
+  bool movev = false;
+  bool moveh = false;
+  bool colcopy = false;
+};
+
+}  // namespace bitmosaic

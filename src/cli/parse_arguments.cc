@@ -1,0 +1,225 @@
+#include "cli/parse_arguments.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli/fatal.h"
+#include "cli/help_texts.h"
+#include "cli/numbers.h"
+
+namespace bitmosaic {
+namespace {
+
+// What numbers follow a command word.
+enum class Grammar {
+  none,
+  rectangle,          // x1 [y1 [x2 [y2]]]
+  line_range,         // from [to [step]]
+  optional_cell,      // [col row]
+  one_row,            // first row where the second picture is used
+  one_column,         // first column where the second picture is used
+  two_offsets,        // horizontal and vertical move
+  vertical_offset,
+  horizontal_offset,
+};
+
+struct Command {
+  const char* keyword;
+  bool CommandSettings::*flag;
+  bool CommandSettings::*extra_flag;  // merge+ and imask set a second flag
+  bool second_picture;
+  Grammar grammar;
+};
+
+// In the order the words are compared.
+constexpr Command kCommands[] = {
+    {"mask", &CommandSettings::mask, nullptr, true, Grammar::none},
+    {"imask", &CommandSettings::imask, &CommandSettings::invert_mask, true, Grammar::none},
+    {"filter", &CommandSettings::filter, nullptr, false, Grammar::none},
+    {"del", &CommandSettings::del, nullptr, false, Grammar::rectangle},
+    {"crop", &CommandSettings::crop, nullptr, false, Grammar::rectangle},
+    {"delete", &CommandSettings::delv, nullptr, false, Grammar::line_range},
+    {"delv", &CommandSettings::delv, nullptr, false, Grammar::line_range},
+    {"info", &CommandSettings::info, nullptr, false, Grammar::optional_cell},
+    {"replacev", &CommandSettings::replacev, nullptr, true, Grammar::one_row},
+    {"replaceh", &CommandSettings::replaceh, nullptr, true, Grammar::one_column},
+    {"replace", &CommandSettings::replace, nullptr, true, Grammar::rectangle},
+    {"insert", &CommandSettings::insert, nullptr, true, Grammar::rectangle},
+    {"insertv", &CommandSettings::insertv, nullptr, true, Grammar::one_row},
+    {"inserth", &CommandSettings::inserth, nullptr, true, Grammar::one_column},
+    {"move", &CommandSettings::move, nullptr, false, Grammar::two_offsets},
+    {"movev", &CommandSettings::movev, nullptr, false, Grammar::vertical_offset},
+    {"moveh", &CommandSettings::moveh, nullptr, false, Grammar::horizontal_offset},
+    {"merge", &CommandSettings::merge, nullptr, true, Grammar::none},
+    {"merge+", &CommandSettings::merge, &CommandSettings::merge_plus, true, Grammar::none},
+    {"colcopy", &CommandSettings::colcopy, nullptr, true, Grammar::none},
+};
+
+// Walks the arguments after the command word. `next` is the index of the
+// argument the grammar looks at next.
+struct ArgumentCursor {
+  int argc;
+  char** argv;
+  int next;
+
+  bool follows() const { return next < argc; }
+  bool number_follows() const { return follows() && is_number_text(argv[next]); }
+  std::int32_t take(std::int32_t minimum, std::int32_t maximum) {
+    return parse_bounded_number(argv[next++], minimum, maximum);
+  }
+};
+
+std::int8_t as_column(std::int32_t value) {
+  return static_cast<std::int8_t>(value);  // callers bound it to -39..39
+}
+
+void require_following(const ArgumentCursor& cursor, const char* message,
+                       const char* keyword) {
+  if (!cursor.follows()) die_with_usage(message, keyword);
+}
+
+void read_rectangle(ArgumentCursor& cursor, const char* keyword,
+                    CommandSettings& settings) {
+  require_following(cursor, "ERROR: Integer after '%s' missing.", keyword);
+  settings.x1 = as_column(cursor.take(0, 39));
+  settings.y1 = 0;
+  settings.x2 = 39;
+  settings.y2 = 24;
+  if (!cursor.number_follows()) return;
+  settings.y1 = cursor.take(0, 24);
+  if (!cursor.number_follows()) return;
+  settings.x2 = as_column(cursor.take(0, 39));
+  if (!cursor.number_follows()) return;
+  settings.y2 = cursor.take(0, 24);
+}
+
+void read_line_range(ArgumentCursor& cursor, CommandSettings& settings) {
+  // One message serves both spellings of the command.
+  require_following(cursor, "ERROR: Integer(s) after '%s' missing.", "delete");
+  settings.y1 = cursor.take(0, 199);
+  if (!cursor.number_follows()) return;
+  settings.y2 = cursor.take(settings.y1, 199);
+  if (!cursor.number_follows()) return;
+  settings.step = cursor.take(1, (settings.y2 - settings.y1) / 2);
+}
+
+void read_optional_cell(ArgumentCursor& cursor, CommandSettings& settings) {
+  if (cursor.next + 1 >= cursor.argc) return;
+  if (!is_number_text(cursor.argv[cursor.next]) ||
+      !is_number_text(cursor.argv[cursor.next + 1]))
+    return;
+  settings.info_col = cursor.take(0, 39);
+  settings.info_row = cursor.take(0, 24);
+}
+
+void read_numbers(Grammar grammar, const char* keyword, ArgumentCursor& cursor,
+                  CommandSettings& settings) {
+  switch (grammar) {
+    case Grammar::none:
+      return;
+    case Grammar::rectangle:
+      return read_rectangle(cursor, keyword, settings);
+    case Grammar::line_range:
+      return read_line_range(cursor, settings);
+    case Grammar::optional_cell:
+      return read_optional_cell(cursor, settings);
+    case Grammar::one_row:
+      require_following(cursor, "ERROR: Integer after '%s' missing.", keyword);
+      settings.y1 = cursor.take(1, 24);
+      settings.y2 = 24;
+      settings.x1 = 0;
+      settings.x2 = 39;
+      return;
+    case Grammar::one_column:
+      require_following(cursor, "ERROR: Integer after '%s' missing.", keyword);
+      settings.x1 = as_column(cursor.take(1, 39));
+      settings.y1 = 0;
+      settings.y2 = 24;
+      settings.x2 = 39;
+      return;
+    case Grammar::two_offsets:
+      if (cursor.next + 1 >= cursor.argc)
+        die_with_usage("ERROR: Integers after '%s' missing.", keyword);
+      settings.x1 = as_column(cursor.take(-39, 39));
+      settings.y1 = cursor.take(-24, 24);
+      return;
+    case Grammar::vertical_offset:
+      require_following(cursor, "ERROR: Integer after '%s' missing.", keyword);
+      settings.y1 = cursor.take(-24, 24);
+      settings.x1 = 0;
+      return;
+    case Grammar::horizontal_offset:
+      require_following(cursor, "ERROR: Integer after '%s' missing.", keyword);
+      settings.x1 = as_column(cursor.take(-39, 39));
+      settings.y1 = 0;
+      return;
+  }
+}
+
+// The words that print a text and end the run; only valid as the first word.
+[[noreturn]] void run_help_word(const char* word, const char* invocation_name) {
+  if (std::strcmp(word, "help") == 0) {
+    print_title(invocation_name);
+    print_detailed_help();
+  } else if (std::strcmp(word, "more") == 0) {
+    print_credits();
+  } else {
+    print_examples();
+  }
+  std::exit(0);
+}
+
+bool is_help_word(const char* word) {
+  return std::strcmp(word, "help") == 0 || std::strcmp(word, "more") == 0 ||
+         std::strcmp(word, "examples") == 0;
+}
+
+// Returns the index of the first argument after the command's numbers.
+int accept_command(int argc, char** argv, int index, CommandSettings& settings) {
+  const char* word = argv[index];
+  if (is_help_word(word)) run_help_word(word, argv[0]);
+  for (const Command& command : kCommands) {
+    if (std::strcmp(word, command.keyword) != 0) continue;
+    settings.main_option_given = true;
+    settings.*command.flag = true;
+    if (command.extra_flag != nullptr) settings.*command.extra_flag = true;
+    settings.needs_second_picture = command.second_picture;
+    ArgumentCursor cursor{argc, argv, index + 1};
+    read_numbers(command.grammar, command.keyword, cursor, settings);
+    return cursor.next;
+  }
+  die_with_usage("ERROR: Main option missing.");
+}
+
+void accept_file_argument(const char* argument, CommandSettings& settings) {
+  if (std::strcmp(argument, "-r") == 0) {
+    settings.launch_viewer = true;
+  } else if (!settings.source_path) {
+    settings.source_path = argument;
+  } else if (settings.needs_second_picture && !settings.second_path) {
+    settings.second_path = argument;
+  } else if (!settings.dest_path) {
+    settings.dest_path = argument;
+  } else {
+    die_with_usage("ERROR: Bad argument %s\n\n", argument);
+  }
+}
+
+}  // namespace
+
+void parse_arguments(int argc, char** argv, CommandSettings& settings) {
+  settings = CommandSettings{};
+  if (std::getenv("bitmosaic") != nullptr) settings.launch_viewer = true;
+  int index = 1;
+  while (index < argc) {
+    if (!settings.main_option_given) {
+      index = accept_command(argc, argv, index, settings);
+    } else {
+      accept_file_argument(argv[index], settings);
+      ++index;
+    }
+  }
+}
+
+}  // namespace bitmosaic
