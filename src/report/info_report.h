@@ -1,0 +1,19 @@
+// The report of the info command: header facts of the picture and, when a
+// cell was named, its colours and its eight bitmap bytes drawn in a box.
+#pragma once
+
+#include <cstdint>
+
+#include "cli/command_settings.h"
+#include "picture/koala_picture.h"
+
+namespace bitmosaic {
+
+// Name of C64 colour `colour`; only the low four bits count, as on the
+// machine, so any byte value has a name.
+const char* colour_name(int colour);
+
+void print_info_report(const CommandSettings& settings,
+                       const KoalaPicture& source, std::int64_t file_size);
+
+}  // namespace bitmosaic

@@ -1,0 +1,32 @@
+// Glyphs for the console. The report is drawn with code page 437 bytes; a
+// console whose locale uses UTF-8 gets the same glyphs as Unicode instead.
+#pragma once
+
+#include <cstdint>
+
+namespace bitmosaic {
+
+// Code page 437 bytes the program draws with.
+inline constexpr std::uint8_t kMediumShade = 0xB1;
+inline constexpr std::uint8_t kDarkShade = 0xB2;
+inline constexpr std::uint8_t kFullBlock = 0xDB;
+inline constexpr std::uint8_t kUpperHalfBlock = 0xDF;
+inline constexpr std::uint8_t kBoxVertical = 0xB3;
+inline constexpr std::uint8_t kBoxHorizontal = 0xC4;
+inline constexpr std::uint8_t kBoxDownRight = 0xDA;
+inline constexpr std::uint8_t kBoxDownLeft = 0xBF;
+inline constexpr std::uint8_t kBoxUpRight = 0xC0;
+inline constexpr std::uint8_t kBoxUpLeft = 0xD9;
+inline constexpr std::uint8_t kBoxDownTee = 0xC2;
+inline constexpr std::uint8_t kBoxUpTee = 0xC1;
+
+// True when the user's locale (LC_ALL, LC_CTYPE, LANG) names UTF-8. The
+// locale is consulted once and put back to "C" at once, so that nothing
+// else the program prints or parses depends on it.
+bool console_uses_utf8();
+
+// Writes one code page 437 glyph byte `count` times to standard output, as
+// the byte itself or as its UTF-8 form.
+void put_glyph(std::uint8_t cp437_byte, int count = 1);
+
+}  // namespace bitmosaic
