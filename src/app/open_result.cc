@@ -1,0 +1,44 @@
+#include "app/open_result.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(_WIN32)
+#else
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+
+extern char** environ;
+#endif
+
+namespace bitmosaic {
+
+bool open_with_viewer(const std::string& path) {
+  std::fflush(stdout);
+#if defined(_WIN32)
+  // "start" is a built-in of cmd.exe; the empty title keeps a quoted name
+  // from being taken as the window title.
+  const std::string command = "start \"\" \"" + path + "\"";
+  return std::system(command.c_str()) != -1;
+#else
+#if defined(__APPLE__)
+  const char* opener = "open";
+#else
+  const char* opener = "xdg-open";
+#endif
+  std::string opener_name = opener;
+  std::string argument = path;
+  char* arguments[] = {opener_name.data(), argument.data(), nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, opener, nullptr, nullptr, arguments, environ) != 0)
+    return false;
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return true;
+#endif
+}
+
+}  // namespace bitmosaic

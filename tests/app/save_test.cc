@@ -1,0 +1,132 @@
+// Faults around the files of a run, through the real binary: sources that
+// are not pictures, and destinations that cannot take the result.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "support/pattern_picture.h"
+#include "support/run_tool.h"
+
+namespace bitmosaic {
+namespace {
+
+using testing::error_usage;
+using testing::pattern_picture;
+using testing::read_file;
+using testing::read_picture;
+using testing::run_tool;
+using testing::TempDir;
+using testing::ToolOptions;
+using testing::ToolResult;
+using testing::write_file;
+using testing::write_picture;
+
+class FileFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.directory = dir_.path();
+    write_picture(dir_.file("pic.kla"), pattern_picture());
+  }
+  ToolResult run(const std::vector<std::string>& arguments) {
+    return run_tool(arguments, options_);
+  }
+  void expect_not_written(const ToolResult& result, const std::string& destination) {
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("ERROR: File '" + destination + "' could not be written.", result.err);
+    EXPECT_EQ("Saving...\n" + error_usage(), result.out);
+  }
+
+  TempDir dir_;
+  ToolOptions options_;
+};
+
+TEST_F(FileFaults, SourcesThatAreNotRegularFilesAreNotFound) {
+  ASSERT_EQ(0, ::mkfifo(dir_.file("pipe.kla").c_str(), 0600));
+  std::filesystem::create_directory(dir_.file("folder.kla"));
+  for (const std::string& source : std::vector<std::string>{"pipe.kla", "folder.kla", "/dev/null"}) {
+    const auto started = std::chrono::steady_clock::now();
+    const ToolResult result = run({"filter", source, "out.kla"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(1, result.status) << source;
+    EXPECT_EQ("ERROR: File '" + source + "' not found.", result.err);
+    EXPECT_EQ(error_usage(), result.out);
+  }
+}
+
+TEST_F(FileFaults, AHugeSparseSourceIsRejectedAtOnceWithItsRealSize) {
+  {
+    std::filesystem::path big = dir_.file("big.kla");
+    write_file(big, "");
+    std::filesystem::resize_file(big, 5ull << 30);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const ToolResult result = run({"filter", "big.kla", "out.kla"});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: Wrong filesize for 'big.kla' (5368709120).", result.err);
+}
+
+// Permission tests run the tool as an ordinary user even when the suite runs
+// as root, who may read and write anything.
+TEST_F(FileFaults, AnUnreadableSourceIsNotFound) {
+  testing::open_to_everyone(dir_.path());
+  ::chmod(dir_.file("pic.kla").c_str(), 0);
+  options_.without_privileges = true;
+  const ToolResult result = run({"filter", "pic.kla", "out.kla"});
+  if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: File 'pic.kla' not found.", result.err);
+}
+
+TEST_F(FileFaults, AMissingDirectoryIsAFailedSave) {
+  expect_not_written(run({"filter", "pic.kla", "no/such/dir/out.kla"}),
+                     "no/such/dir/out.kla");
+}
+
+TEST_F(FileFaults, AFullDiskIsAFailedSave) {
+  expect_not_written(run({"filter", "pic.kla", "/dev/full"}), "/dev/full");
+}
+
+TEST_F(FileFaults, AShortWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
+  write_file(dir_.file("old.kla"), "precious");
+  options_.file_size_limit = 4096;  // the new picture cannot be written whole
+  expect_not_written(run({"filter", "pic.kla", "old.kla"}), "old.kla");
+  EXPECT_EQ("precious", read_file(dir_.file("old.kla")));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    ++entries;
+  EXPECT_EQ(2u, entries) << "pic.kla and old.kla only";
+}
+
+TEST_F(FileFaults, AFolderWithoutWritePermissionIsAFailedSave) {
+  testing::open_to_everyone(dir_.path());
+  std::filesystem::create_directory(dir_.file("locked"));
+  write_file(dir_.file("locked/old.kla"), "precious");
+  ::chmod(dir_.file("locked").c_str(), 0555);
+  options_.without_privileges = true;
+  const ToolResult result = run({"filter", "pic.kla", "locked/old.kla"});
+  if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
+  expect_not_written(result, "locked/old.kla");
+  EXPECT_EQ("precious", read_file(dir_.file("locked/old.kla")));
+}
+
+TEST_F(FileFaults, DevNullTakesTheResult) {
+  const ToolResult result = run({"filter", "pic.kla", "/dev/null"});
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("Saving...\nDone.\n", result.out);
+}
+
+TEST_F(FileFaults, TheSourceMayBeItsOwnDestination) {
+  const ToolResult result = run({"del", "0", "pic.kla", "pic.kla"});
+  EXPECT_EQ(0, result.status);
+  const auto written = read_picture(dir_.file("pic.kla"));
+  ASSERT_TRUE(written.has_value());
+  EXPECT_EQ(0, (*written)[2]);
+  EXPECT_EQ(pattern_picture()[8002], (*written)[8002]);
+}
+
+}  // namespace
+}  // namespace bitmosaic
