@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing bitmosaic needs,
+# only those that are missing. Run as root (CI does).
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
