@@ -3,7 +3,7 @@
 # only those that are missing. Run as root (CI does).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev groff-base)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

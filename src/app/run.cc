@@ -15,6 +15,8 @@
 #include "effects/region_copies.h"
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
+#include "preview/png_export.h"
+#include "preview/terminal_preview.h"
 #include "report/info_report.h"
 
 namespace bitmosaic {
@@ -54,15 +56,20 @@ bool moves_cells(const CommandSettings& settings) {
   return settings.move || settings.movev || settings.moveh;
 }
 
+// info and show only print: they write no file and open nothing.
+bool writes_file(const CommandSettings& settings) {
+  return !settings.info && !settings.show;
+}
+
 void name_destination(RunState& run) {
   const CommandSettings& settings = run.settings;
   if (settings.dest_path) {
     run.destination = *settings.dest_path;
     return;
   }
-  if (settings.info) return;
+  if (!writes_file(settings)) return;
   const std::optional<std::string> named =
-      default_destination(*settings.source_path, ".out.kla");
+      default_destination(*settings.source_path, settings.png ? ".png" : ".out.kla");
   if (!named)
     die_with_usage("ERROR: Source file '%s' has no file extension.",
                    settings.source_path->c_str());
@@ -90,6 +97,7 @@ void apply_command(RunState& run) {
   if (s.replace || s.replacev || s.replaceh) run_replace(s, working, run.second);
   if (s.insert || s.insertv || s.inserth) run_insert(s, working, run.second);
   if (s.info) print_info_report(s, run.source, run.last_file_size);
+  if (s.show) print_terminal_preview(run.source);
   if (s.merge) run_merge(s, working, run.second);
   if (s.move) run_move(s.x1, s.y1, working, run.source);
   if (s.movev) run_move(0, s.y1, working, run.source);
@@ -97,9 +105,15 @@ void apply_command(RunState& run) {
   if (s.colcopy) run_colcopy(working, run.second);
 }
 
+bool save_picture(const RunState& run) {
+  if (!run.settings.png) return save_file_bytes(run.working, run.destination);
+  const std::optional<std::vector<std::uint8_t>> image = encode_png(run.working);
+  return image && save_file_bytes(*image, run.destination);
+}
+
 void save_result(const RunState& run) {
   std::printf("Saving...\n");
-  if (!save_file_bytes(run.working, run.destination))
+  if (!save_picture(run))
     die_with_usage("ERROR: File '%s' could not be written.",
                    run.destination.c_str());
   std::printf("Done.\n");
@@ -132,8 +146,7 @@ int run_bitmosaic(int argc, char** argv) {
   else
     run.working = run.source;
   apply_command(run);
-  // info writes nothing, so there is nothing to save or open.
-  if (settings.info) return 0;
+  if (!writes_file(settings)) return 0;
   save_result(run);
   if (settings.launch_viewer && !open_with_viewer(run.destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", run.destination.c_str());

@@ -49,6 +49,8 @@ struct CommandSettings {
   bool movev = false;
   bool moveh = false;
   bool colcopy = false;
+  bool png = false;   // save the picture as a PNG image instead
+  bool show = false;  // draw the picture in the terminal; writes nothing
 };
 
 }  // namespace bitmosaic

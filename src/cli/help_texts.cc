@@ -58,7 +58,10 @@ constexpr const char* kDetailedHelp =
     "examples ..... Show examples (with no other options) \n"
     "help ......... Show detailed help \n"
     "\n"
-    "Always provide the full file name including extension \n";
+    "Always provide the full file name including extension \n"
+    "\n"
+    "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
+    "show ......... Shows the picture in the terminal (24-bit colours) \n";
 
 constexpr const char* kExamples =
     "Examples: \n"

@@ -1,5 +1,6 @@
 #include "cli/parse_arguments.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -54,6 +55,8 @@ constexpr Command kCommands[] = {
     {"merge", &CommandSettings::merge, nullptr, true, Grammar::none},
     {"merge+", &CommandSettings::merge, &CommandSettings::merge_plus, true, Grammar::none},
     {"colcopy", &CommandSettings::colcopy, nullptr, true, Grammar::none},
+    {"png", &CommandSettings::png, nullptr, false, Grammar::none},
+    {"show", &CommandSettings::show, nullptr, false, Grammar::none},
 };
 
 // Walks the arguments after the command word. `next` is the index of the
@@ -157,28 +160,44 @@ void read_numbers(Grammar grammar, const char* keyword, ArgumentCursor& cursor,
   }
 }
 
+enum class HelpWord { none, help, more, examples, version };
+
 // The words that print a text and end the run; only valid as the first word.
-[[noreturn]] void run_help_word(const char* word, const char* invocation_name) {
-  if (std::strcmp(word, "help") == 0) {
-    print_title(invocation_name);
-    print_detailed_help();
-  } else if (std::strcmp(word, "more") == 0) {
-    print_credits();
-  } else {
-    print_examples();
-  }
-  std::exit(0);
+HelpWord help_word(const char* word) {
+  for (const char* spelling : {"help", "--help", "-h"})
+    if (std::strcmp(word, spelling) == 0) return HelpWord::help;
+  if (std::strcmp(word, "more") == 0) return HelpWord::more;
+  if (std::strcmp(word, "examples") == 0) return HelpWord::examples;
+  if (std::strcmp(word, "--version") == 0 || std::strcmp(word, "-V") == 0)
+    return HelpWord::version;
+  return HelpWord::none;
 }
 
-bool is_help_word(const char* word) {
-  return std::strcmp(word, "help") == 0 || std::strcmp(word, "more") == 0 ||
-         std::strcmp(word, "examples") == 0;
+[[noreturn]] void run_help_word(HelpWord word, const char* invocation_name) {
+  switch (word) {
+    case HelpWord::help:
+      print_title(invocation_name);
+      print_detailed_help();
+      break;
+    case HelpWord::more:
+      print_credits();
+      break;
+    case HelpWord::examples:
+      print_examples();
+      break;
+    case HelpWord::version:
+    case HelpWord::none:
+      std::printf("bitmosaic %s\n", kVersion);
+      break;
+  }
+  std::exit(0);
 }
 
 // Returns the index of the first argument after the command's numbers.
 int accept_command(int argc, char** argv, int index, CommandSettings& settings) {
   const char* word = argv[index];
-  if (is_help_word(word)) run_help_word(word, argv[0]);
+  if (const HelpWord help = help_word(word); help != HelpWord::none)
+    run_help_word(help, argv[0]);
   for (const Command& command : kCommands) {
     if (std::strcmp(word, command.keyword) != 0) continue;
     settings.main_option_given = true;
@@ -199,7 +218,7 @@ void accept_file_argument(const char* argument, CommandSettings& settings) {
     settings.source_path = argument;
   } else if (settings.needs_second_picture && !settings.second_path) {
     settings.second_path = argument;
-  } else if (!settings.dest_path) {
+  } else if (!settings.dest_path && !settings.show) {
     settings.dest_path = argument;
   } else {
     die_with_usage("ERROR: Bad argument %s\n\n", argument);

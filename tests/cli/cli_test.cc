@@ -73,13 +73,48 @@ TEST(HelpWords, HelpPrintsTitleUsageAndDetailedHelpAndIgnoresTheRest) {
   const std::string head = kTitle + usage_for("bm");
   ASSERT_EQ(head, result.out.substr(0, head.size()));
   const std::string detail = result.out.substr(head.size());
-  // The detailed help is fixed text, trailing blanks and spelling included.
-  EXPECT_EQ(1984u, detail.size());
-  EXPECT_EQ(0xc5a86b6beed89f15u, fnv1a(detail));
+  // The detailed help is fixed text, trailing blanks and spelling included,
+  // followed by the lines of the two preview commands.
+  const std::string preview_lines =
+      "\n"
+      "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
+      "show ......... Shows the picture in the terminal (24-bit colours) \n";
+  ASSERT_EQ(1984u + preview_lines.size(), detail.size());
+  EXPECT_EQ(0xc5a86b6beed89f15u, fnv1a(detail.substr(0, 1984)));
   EXPECT_NE(std::string::npos,
             detail.find("\n               (This will likely cause artifacts) \n"));
-  const std::string last_lines = "\nAlways provide the full file name including extension \n";
+  const std::string last_lines =
+      "\nAlways provide the full file name including extension \n" + preview_lines;
   EXPECT_EQ(last_lines, detail.substr(detail.size() - last_lines.size()));
+}
+
+TEST(HelpWords, LongAndShortHelpOptionsAreHelp) {
+  ToolOptions options;
+  options.argv0 = "bm";
+  const std::string help = run_tool({"help"}, options).out;
+  for (const char* word : {"--help", "-h"}) {
+    const ToolResult result = run_tool({word, "del"}, options);
+    EXPECT_EQ(0, result.status) << word;
+    EXPECT_EQ(help, result.out) << word;
+  }
+}
+
+TEST(HelpWords, VersionOptionsPrintTheVersion) {
+  for (const char* word : {"--version", "-V"}) {
+    const ToolResult result = run_tool({word});
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("bitmosaic 1.0.0\n", result.out);
+    EXPECT_EQ("", result.err);
+  }
+}
+
+TEST(HelpWords, OptionWordsAfterACommandAreFileNames) {
+  TempDir dir;
+  ToolOptions options;
+  options.directory = dir.path();
+  const ToolResult result = run_tool({"filter", "--version"}, options);
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: Source file '--version' has no file extension.", result.err);
 }
 
 TEST(HelpWords, ExamplesAreFixedText) {
