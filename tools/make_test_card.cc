@@ -1,18 +1,25 @@
-// Writes the test card to the path given as the only argument.
+// Writes the test card, and optionally the disc picture, to the given paths.
 #include <cstdio>
 
 #include "picture/picture_file.h"
 #include "test_card.h"
 
+namespace {
+
+bool write(const bitmosaic::KoalaPicture& picture, const char* path) {
+  if (bitmosaic::save_file_bytes(picture, path)) return true;
+  std::fprintf(stderr, "cannot write %s\n", path);
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <out.kla>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <card.kla> [<disc.kla>]\n", argv[0]);
     return 2;
   }
-  const bitmosaic::KoalaPicture card = bitmosaic::make_test_card();
-  if (!bitmosaic::save_file_bytes(card, argv[1])) {
-    std::fprintf(stderr, "cannot write %s\n", argv[1]);
-    return 1;
-  }
+  if (!write(bitmosaic::make_test_card(), argv[1])) return 1;
+  if (argc == 3 && !write(bitmosaic::make_disc(), argv[2])) return 1;
   return 0;
 }

@@ -28,7 +28,34 @@ std::uint8_t bitmap_byte(int column, int y) {
   return static_cast<std::uint8_t>(byte);
 }
 
+// Inside the disc: bands of pixel values 1, 2 and 3, four lines each.
+int disc_value(int x, int y) {
+  const int dx = 2 * (x - 80);
+  const int dy = y - 100;
+  if (dx * dx + dy * dy > 90 * 90) return 0;
+  return 1 + (y / 4) % 3;
+}
+
 }  // namespace
+
+KoalaPicture make_disc() {
+  KoalaPicture disc{};
+  disc[kLoadAddressOffset + 1] = 0x60;
+  for (int row = 0; row < kCellRows; ++row) {
+    for (int column = 0; column < kCellColumns; ++column) {
+      for (int line = 0; line < kLinesPerCell; ++line) {
+        const int y = row * kLinesPerCell + line;
+        int byte = 0;
+        for (int pixel = 0; pixel < kPixelsPerByte; ++pixel)
+          byte = byte << 2 | disc_value(column * kPixelsPerByte + pixel, y);
+        disc[cell_byte_offset(column, row, line)] = static_cast<std::uint8_t>(byte);
+      }
+      disc[screen_colour_offset(column, row)] = 0x17;  // white and yellow
+      disc[colour_ram_offset(column, row)] = 0x02;     // red
+    }
+  }
+  return disc;
+}
 
 KoalaPicture make_test_card() {
   KoalaPicture card{};

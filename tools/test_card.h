@@ -10,4 +10,9 @@ namespace bitmosaic {
 
 KoalaPicture make_test_card();
 
+// A second picture for the two-picture commands: a striped disc on a black
+// background. Cells outside the disc are empty, so it also serves as a mask
+// and as something to merge.
+KoalaPicture make_disc();
+
 }  // namespace bitmosaic

@@ -18,6 +18,12 @@ TEST(TestCard, CommittedFileIsWhatTheGeneratorMakes) {
   EXPECT_EQ("", testing::differences(make_test_card(), *committed));
 }
 
+TEST(TestCard, CommittedDiscIsWhatTheGeneratorMakes) {
+  const auto committed = testing::read_picture(testing::source_dir() + "/examples/disc.kla");
+  ASSERT_TRUE(committed.has_value());
+  EXPECT_EQ("", testing::differences(make_disc(), *committed));
+}
+
 TEST(TestCard, ShowsEveryColourAndPixelValueAndNoTwoCellsAlike) {
   const KoalaPicture card = make_test_card();
   std::set<int> colours;
