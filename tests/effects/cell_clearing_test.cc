@@ -15,12 +15,7 @@ struct Rectangle {
 };
 
 CommandSettings rectangle_settings(const Rectangle& r) {
-  CommandSettings settings;
-  settings.x1 = static_cast<std::int8_t>(r.x1);
-  settings.y1 = r.y1;
-  settings.x2 = static_cast<std::int8_t>(r.x2);
-  settings.y2 = r.y2;
-  return settings;
+  return testing::cell_rectangle(r.x1, r.y1, r.x2, r.y2);
 }
 
 // The picture with the bitmap of every cell for which `clear` holds zeroed.

@@ -29,18 +29,11 @@ const KoalaPicture kFirst = pattern_picture(1);
 const KoalaPicture kSecond = pattern_picture(2);
 
 CommandSettings rect(int x1, int y1, int x2, int y2) {
-  CommandSettings s;
-  s.x1 = static_cast<std::int8_t>(x1);
-  s.y1 = y1;
-  s.x2 = static_cast<std::int8_t>(x2);
-  s.y2 = y2;
-  return s;
+  return testing::cell_rectangle(x1, y1, x2, y2);
 }
 
 CommandSettings lines(int from, int to, int step) {
-  CommandSettings s;
-  s.y1 = from;
-  s.y2 = to;
+  CommandSettings s = testing::cell_rectangle(0, from, 0, to);
   s.step = step;
   return s;
 }

@@ -23,16 +23,10 @@ void put_cell(KoalaPicture& picture, int tc, int tr, int fc, int fr) {
 
 struct CopyCase {
   int x1, y1, x2, y2;
-  int source_dx, source_dy;  // insert: the second picture's cell is (c - dx, r - dy)
 };
 
 CommandSettings settings_for(const CopyCase& c) {
-  CommandSettings settings;
-  settings.x1 = static_cast<std::int8_t>(c.x1);
-  settings.y1 = c.y1;
-  settings.x2 = static_cast<std::int8_t>(c.x2);
-  settings.y2 = c.y2;
-  return settings;
+  return testing::cell_rectangle(c.x1, c.y1, c.x2, c.y2);
 }
 
 KoalaPicture expected_copy(const CopyCase& c, bool from_corner) {
@@ -70,17 +64,17 @@ TEST_P(RegionCopies, InsertTakesCellsFromTheTopLeftCorner) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rectangles, RegionCopies,
-    ::testing::Values(CopyCase{10, 5, 28, 20, 0, 0},   // insert 10 5 28 20
-                      CopyCase{0, 10, 39, 24, 0, 0},   // replacev / insertv 10
-                      CopyCase{20, 0, 39, 24, 0, 0},   // replaceh / inserth 20
-                      CopyCase{39, 24, 39, 24, 0, 0},  // the last cell
-                      CopyCase{0, 0, 39, 24, 0, 0},    // everything
-                      CopyCase{1, 0, 39, 24, 0, 0},    // inserth 1
-                      CopyCase{28, 5, 10, 20, 0, 0}));  // reversed: nothing
+    ::testing::Values(CopyCase{10, 5, 28, 20},   // insert 10 5 28 20
+                      CopyCase{0, 10, 39, 24},   // replacev / insertv 10
+                      CopyCase{20, 0, 39, 24},   // replaceh / inserth 20
+                      CopyCase{39, 24, 39, 24},  // the last cell
+                      CopyCase{0, 0, 39, 24},    // everything
+                      CopyCase{1, 0, 39, 24},    // inserth 1
+                      CopyCase{28, 5, 10, 20}));  // reversed: nothing
 
 TEST(RegionCopies, ReplacingEverythingKeepsLoadAddressAndBackground) {
   KoalaPicture working = kFirst;
-  CommandSettings all = settings_for({0, 0, 39, 24, 0, 0});
+  CommandSettings all = settings_for({0, 0, 39, 24});
   ::testing::internal::CaptureStdout();
   run_replace(all, working, kSecond);
   ::testing::internal::GetCapturedStdout();
@@ -94,7 +88,7 @@ TEST(RegionCopies, ReplacingEverythingKeepsLoadAddressAndBackground) {
 TEST(RegionCopies, InsertVerticalPutsTheTopRowsOfTheSecondPictureBelow) {
   KoalaPicture working = kFirst;
   ::testing::internal::CaptureStdout();
-  run_insert(settings_for({0, 6, 39, 24, 0, 0}), working, kSecond);
+  run_insert(settings_for({0, 6, 39, 24}), working, kSecond);
   ::testing::internal::GetCapturedStdout();
   // Row 6 now holds the second picture's row 0; row 24 its row 18.
   EXPECT_EQ(kSecond[2], working[2 + 320 * 6]);

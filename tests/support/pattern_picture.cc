@@ -13,6 +13,15 @@ KoalaPicture pattern_picture(int seed) {
   return picture;
 }
 
+CommandSettings cell_rectangle(int x1, int y1, int x2, int y2) {
+  CommandSettings settings;
+  settings.x1 = static_cast<std::int8_t>(x1);
+  settings.y1 = y1;
+  settings.x2 = static_cast<std::int8_t>(x2);
+  settings.y2 = y2;
+  return settings;
+}
+
 std::string differences(const KoalaPicture& expected, const KoalaPicture& actual) {
   std::string report;
   int shown = 0;
