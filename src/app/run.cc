@@ -136,6 +136,7 @@ int run_bitmosaic(int argc, char** argv) {
     return 0;
   }
   static RunState run;  // large pictures stay off the stack
+  run = RunState{};     // a host may drive several runs in one process
   parse_arguments(argc, argv, run.settings);
   const CommandSettings& settings = run.settings;
   if (!settings.source_path) die_with_usage("ERROR: File '<src>' not found.");

@@ -4,9 +4,22 @@
 
 namespace bitmosaic {
 
+// Something that ends a run with an exit status and does not return.
+using RunEnder = void (*)(int status);
+
+// Installs `ender` in place of process exit; nullptr restores process exit.
+// A host that drives whole runs inside one process (the fuzz target, the
+// in-process tests) installs an ender that unwinds, typically by throwing,
+// so that it gets control back with the status the program would exit with.
+void set_run_ender(RunEnder ender);
+
+// Ends the run with `status`: flushes standard output and exits, or hands the
+// status to the installed ender. Help words and errors end here.
+[[noreturn]] void end_run(int status);
+
 // Prints the formatted message to standard error exactly as given (no line
 // feed is added), then "\n\nUsage:" and the usage for the name "bitmosaic"
-// to standard output, and exits with status 1.
+// to standard output, and ends the run with status 1.
 [[noreturn]] void die_with_usage(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
 

@@ -190,7 +190,7 @@ HelpWord help_word(const char* word) {
       std::printf("bitmosaic %s\n", kVersion);
       break;
   }
-  std::exit(0);
+  end_run(0);
 }
 
 // Returns the index of the first argument after the command's numbers.
