@@ -71,10 +71,15 @@ std::optional<std::string> resolve_links(std::string path) {
   return std::nullopt;
 }
 
+// Devices and pipes take the bytes directly. O_NONBLOCK makes the open of a
+// pipe that nobody reads fail at once (ENXIO) instead of waiting forever;
+// once open, the writes block as usual.
 bool write_in_place(std::span<const std::uint8_t> data, const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool written = write_all(fd, data);
+  const int flags = ::fcntl(fd, F_GETFL);
+  const bool blocking = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+  const bool written = blocking && write_all(fd, data);
   return (::close(fd) == 0) && written;
 }
 

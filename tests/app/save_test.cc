@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -111,6 +112,53 @@ TEST_F(FileFaults, AFolderWithoutWritePermissionIsAFailedSave) {
   if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
   expect_not_written(result, "locked/old.kla");
   EXPECT_EQ("precious", read_file(dir_.file("locked/old.kla")));
+}
+
+TEST_F(FileFaults, APipeThatNobodyReadsIsAFailedSaveNotAHang) {
+  ASSERT_EQ(0, ::mkfifo(dir_.file("pipe").c_str(), 0600));
+  options_.time_limit_seconds = 10;
+  expect_not_written(run({"filter", "pic.kla", "pipe"}), "pipe");
+}
+
+TEST_F(FileFaults, ALinkAsDestinationIsWrittenThroughAndStaysALink) {
+  std::filesystem::create_directory(dir_.file("real"));
+  write_file(dir_.file("real/old.kla"), "precious");
+  std::filesystem::create_symlink("real/old.kla", dir_.file("link.kla"));
+  ASSERT_EQ(0, run({"filter", "pic.kla", "link.kla"}).status);
+  ASSERT_EQ(0, run({"filter", "pic.kla", "plain.kla"}).status);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.file("link.kla")));
+  EXPECT_EQ(read_file(dir_.file("plain.kla")), read_file(dir_.file("real/old.kla")));
+}
+
+// Writers racing for one destination: whichever rename comes last wins, but
+// the file always holds one whole result and no temporary file survives.
+TEST_F(FileFaults, ConcurrentRunsLeaveOneWholeResult) {
+  constexpr int kRuns = 32;
+  std::vector<std::string> expected;
+  std::vector<std::vector<std::string>> commands;
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string cell = std::to_string(i);
+    commands.push_back({"del", cell, "0", cell, "24", "pic.kla"});
+    const std::string own = "own" + cell + ".kla";
+    std::vector<std::string> alone = commands.back();
+    alone.push_back(own);
+    ASSERT_EQ(0, run(alone).status);
+    expected.push_back(*read_file(dir_.file(own)));
+    std::filesystem::remove(dir_.file(own));
+    commands.back().push_back("shared.kla");
+  }
+  std::vector<pid_t> children;
+  for (const auto& command : commands) children.push_back(testing::start_tool(command, options_));
+  for (const pid_t child : children) EXPECT_EQ(0, testing::wait_tool(child));
+  const std::optional<std::string> shared = read_file(dir_.file("shared.kla"));
+  ASSERT_TRUE(shared.has_value());
+  EXPECT_NE(std::find(expected.begin(), expected.end(), *shared), expected.end())
+      << "the shared destination mixes several results";
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"pic.kla", "shared.kla"}), names);
 }
 
 TEST_F(FileFaults, DevNullTakesTheResult) {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -45,60 +46,90 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 std::string binary_path() { return BITMOSAIC_BINARY; }
 std::string source_dir() { return BITMOSAIC_SOURCE_DIR; }
 
+namespace {
+
+// In the child: everything run_tool promises about the environment, then exec.
+[[noreturn]] void become_tool(std::vector<std::string> words, const ToolOptions& options,
+                              int out_fd, int err_fd) {
+  ::dup2(out_fd, 1);
+  ::dup2(err_fd, 2);
+  const int no_input = ::open("/dev/null", O_RDONLY);
+  ::dup2(no_input, 0);
+  if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) _exit(126);
+  ::setenv("LC_ALL", "C", 1);
+  ::unsetenv("bitmosaic");
+  for (const auto& [name, value] : options.environment) {
+    if (value)
+      ::setenv(name.c_str(), value->c_str(), 1);
+    else
+      ::unsetenv(name.c_str());
+  }
+  if (options.file_size_limit) {
+    const rlimit limit{static_cast<rlim_t>(*options.file_size_limit),
+                       static_cast<rlim_t>(*options.file_size_limit)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
+  }
+  if (options.without_privileges && ::geteuid() == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+      _exit(kCouldNotDropPrivileges);
+  }
+  // A pending alarm survives exec: a run that hangs is killed by SIGALRM.
+  ::alarm(options.time_limit_seconds);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const std::string binary = binary_path();
+  ::execv(binary.c_str(), argv.data());
+  // An unprivileged child may be unable to reach a binary inside root's home.
+  _exit(options.without_privileges ? kCouldNotDropPrivileges : 127);
+}
+
+pid_t fork_tool(const std::vector<std::string>& arguments, const ToolOptions& options,
+                int out_fd, int err_fd) {
+  std::vector<std::string> words;
+  words.push_back(options.argv0.value_or(binary_path()));
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    become_tool(std::move(words), options, out_fd, err_fd);
+  }
+  return child;
+}
+
+}  // namespace
+
 ToolResult run_tool(const std::vector<std::string>& arguments,
                     const ToolOptions& options) {
   int out_pipe[2];
   int err_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
+  // Close-on-exec keeps the read ends out of the tool; dup2 clears the flag
+  // on the write ends it receives as its standard output and error.
+  if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
-  const std::string binary = binary_path();
-  std::vector<std::string> words;
-  words.push_back(options.argv0.value_or(binary));
-  words.insert(words.end(), arguments.begin(), arguments.end());
-
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(out_pipe[1], 1);
-    ::dup2(err_pipe[1], 2);
-    ::close(out_pipe[0]);
-    ::close(err_pipe[0]);
-    const int no_input = ::open("/dev/null", O_RDONLY);
-    ::dup2(no_input, 0);
-    if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) _exit(126);
-    ::setenv("LC_ALL", "C", 1);
-    ::unsetenv("bitmosaic");
-    for (const auto& [name, value] : options.environment) {
-      if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-      else
-        ::unsetenv(name.c_str());
-    }
-    if (options.file_size_limit) {
-      const rlimit limit{static_cast<rlim_t>(*options.file_size_limit),
-                         static_cast<rlim_t>(*options.file_size_limit)};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-      std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
-    }
-    if (options.without_privileges && ::geteuid() == 0) {
-      constexpr uid_t kNobody = 65534;
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-        _exit(kCouldNotDropPrivileges);
-    }
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    // An unprivileged child may be unable to reach a binary inside root's home.
-    _exit(options.without_privileges ? kCouldNotDropPrivileges : 127);
-  }
+  const pid_t child = fork_tool(arguments, options, out_pipe[1], err_pipe[1]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
   ToolResult result;
   drain(out_pipe[0], err_pipe[0], result.out, result.err);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.status = wait_tool(child);
   return result;
+}
+
+pid_t start_tool(const std::vector<std::string>& arguments, const ToolOptions& options) {
+  const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t child = fork_tool(arguments, options, quiet, quiet);
+  ::close(quiet);
+  return child;
+}
+
+int wait_tool(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string error_usage() {

@@ -1,6 +1,8 @@
 // Runs the real bitmosaic binary as a subprocess and captures what it says.
 #pragma once
 
+#include <sys/types.h>
+
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +30,8 @@ struct ToolOptions {
   // Run without root's power over file permissions: a child started by root
   // becomes the unprivileged user "nobody" (exit status 125 if it cannot).
   bool without_privileges = false;
+  // A run still going after this many seconds is killed (status -1).
+  unsigned time_limit_seconds = 60;
 };
 
 // Exit status of a child that could not give up root.
@@ -35,6 +39,12 @@ inline constexpr int kCouldNotDropPrivileges = 125;
 
 ToolResult run_tool(const std::vector<std::string>& arguments,
                     const ToolOptions& options = {});
+
+// Starts the tool with its output thrown away; wait_tool gives its exit
+// status (-1 when it did not exit normally).
+pid_t start_tool(const std::vector<std::string>& arguments,
+                 const ToolOptions& options = {});
+int wait_tool(pid_t child);
 
 std::string binary_path();
 std::string source_dir();
