@@ -3,7 +3,8 @@
 # only those that are missing. Run as root (CI does).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev groff-base)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev groff-base
+          clang-14 libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
