@@ -8,12 +8,14 @@
 #include <string>
 
 #include "support/pattern_picture.h"
+#include "support/png_decode.h"
 #include "support/run_tool.h"
 #include "test_card.h"
 
 namespace bitmosaic {
 namespace {
 
+using testing::decode_png;
 using testing::pattern_picture;
 using testing::read_file;
 using testing::run_tool;
@@ -45,27 +47,8 @@ int expected_colour(const KoalaPicture& p, int x, int y) {
   }
 }
 
-struct Decoded {
-  png_uint_32 width = 0, height = 0;
-  std::vector<std::uint8_t> rgb;
-};
-
-Decoded decode(const std::string& file) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  Decoded decoded;
-  if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) return decoded;
-  image.format = PNG_FORMAT_RGB;
-  decoded.rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, decoded.rgb.data(), 0, nullptr)) return decoded;
-  decoded.width = image.width;
-  decoded.height = image.height;
-  return decoded;
-}
-
 void expect_every_pixel(const KoalaPicture& picture, const std::string& file) {
-  const Decoded decoded = decode(file);
+  const testing::DecodedPng decoded = decode_png(file);
   ASSERT_EQ(320u, decoded.width);
   ASSERT_EQ(200u, decoded.height);
   int wrong = 0;

@@ -1,0 +1,193 @@
+// Thousands of random command lines through the real binary. Whatever is
+// typed, a run ends with status 0 or 1, never with a sanitizer report; a
+// failed run leaves every file as it was; a successful run changes at most
+// its destination, and that then holds a whole picture or a valid PNG image.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "picture/koala_picture.h"
+#include "support/pattern_picture.h"
+#include "support/png_decode.h"
+#include "support/run_tool.h"
+
+namespace bitmosaic {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::run_tool;
+using testing::TempDir;
+using testing::ToolOptions;
+using testing::ToolResult;
+using testing::write_file;
+
+constexpr int kRunsPerSeed = 500;
+
+const std::vector<std::string> kFirstWords = {
+    "info",    "del",      "crop",     "delete",  "delv",    "filter", "mask",    "imask",
+    "replace", "replacev", "replaceh", "insert",  "insertv", "inserth", "move",   "movev",
+    "moveh",   "merge",    "merge+",   "colcopy", "png",     "show",   "help",    "more",
+    "examples", "--help",  "-h",       "--version", "-V",    "",       "DEL",     "pic.kla"};
+
+const std::vector<std::string> kFileWords = {
+    "pic.kla",   "second.kla", "short.kla",   "long.kla", "empty.kla", "folder.kla",
+    "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r"};
+
+const std::vector<std::string> kNumberWords = {
+    "",    "0",    "1",   "7",    "24",  "25",   "39",          "40",          "199",
+    "200", "-1",   "+3",  "-40",  "0x1f", "0X10", "010",        "08",          "0b1",
+    " 5",  "5 ",   "1a",  "abc",  "-",   "0x",   "99999999999", "-99999999999", "2147483648"};
+
+struct CommandShape {
+  std::string keyword;
+  int numbers;   // how many numbers the command takes
+  int pictures;  // 1, or 2 with a second picture
+};
+
+const std::vector<CommandShape> kCommandShapes = {
+    {"info", 0, 1},    {"info", 2, 1},     {"del", 4, 1},      {"crop", 4, 1},
+    {"delv", 1, 1},    {"delv", 2, 1},     {"delete", 3, 1},   {"filter", 0, 1},
+    {"mask", 0, 2},    {"imask", 0, 2},    {"replace", 4, 2},  {"replacev", 1, 2},
+    {"replaceh", 1, 2}, {"insert", 4, 2},  {"insertv", 1, 2},  {"inserth", 1, 2},
+    {"move", 2, 1},    {"movev", 1, 1},    {"moveh", 1, 1},    {"merge", 0, 2},
+    {"merge+", 0, 2},  {"colcopy", 0, 2},  {"png", 0, 1},      {"show", 0, 1}};
+
+using Snapshot = std::map<std::string, std::string>;  // name -> kind and content
+
+Snapshot snapshot(const std::string& folder) {
+  Snapshot entries;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_symlink()) entries[name] = "link";
+    else if (entry.is_fifo()) entries[name] = "fifo";
+    else if (entry.is_directory()) entries[name] = "folder";
+    else entries[name] = "file:" + read_file(entry.path().string()).value_or("?");
+  }
+  return entries;
+}
+
+class RandomRuns : public ::testing::TestWithParam<unsigned> {
+ protected:
+  void SetUp() override {
+    ::mkfifo(dir_.file("pipe.kla").c_str(), 0600);
+    fs::create_directory(dir_.file("folder.kla"));
+    options_.directory = dir_.path();
+    options_.time_limit_seconds = 20;
+  }
+
+  // Puts every input back as it was; a successful run may have replaced one.
+  void reset_files() {
+    for (const auto& [name, kind] : snapshot(dir_.path()))
+      if (kind.rfind("file:", 0) == 0) fs::remove(dir_.file(name));
+    const KoalaPicture picture = testing::pattern_picture();
+    testing::write_picture(dir_.file("pic.kla"), picture);
+    testing::write_picture(dir_.file("second.kla"), testing::pattern_picture(1));
+    testing::write_picture(dir_.file("noext"), picture);
+    const std::string bytes(picture.begin(), picture.end());
+    write_file(dir_.file("short.kla"), bytes.substr(0, kKoalaFileSize - 1));
+    write_file(dir_.file("long.kla"), bytes + "x");
+    write_file(dir_.file("empty.kla"), "");
+  }
+
+  template <typename T>
+  const T& pick(const std::vector<T>& words) {
+    return words[std::uniform_int_distribution<std::size_t>(0, words.size() - 1)(random_)];
+  }
+  int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+
+  // Mostly numbers inside the cell grid, so that many runs get to the files.
+  std::string random_number() {
+    switch (between(0, 5)) {
+      case 0:
+      case 1: return pick(kNumberWords);
+      case 5: return std::to_string(between(-60, 260));
+      default: return std::to_string(between(0, 24));
+    }
+  }
+
+  // Anything at all: words, numbers and file names in any number and order.
+  std::vector<std::string> chaotic_arguments() {
+    std::vector<std::string> arguments;
+    if (between(0, 30) == 0) return arguments;  // no arguments: the title
+    arguments.push_back(pick(kFirstWords));
+    for (int count = between(0, 5); count > 0; --count) arguments.push_back(random_number());
+    for (int count = between(0, 4); count > 0; --count) arguments.push_back(pick(kFileWords));
+    if (between(0, 3) == 0) std::shuffle(arguments.begin(), arguments.end(), random_);
+    return arguments;
+  }
+
+  // A command with the count of numbers it takes and mostly usable files, so
+  // that many runs get as far as saving.
+  std::vector<std::string> plausible_arguments() {
+    const auto& [keyword, numbers, pictures] = pick(kCommandShapes);
+    std::vector<std::string> arguments{keyword};
+    for (int count = numbers; count > 0; --count) arguments.push_back(random_number());
+    arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "pic.kla");
+    if (pictures == 2) arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "second.kla");
+    if (between(0, 1) == 0) arguments.push_back(pick(kFileWords));
+    if (between(0, 5) == 0) arguments.push_back("-r");
+    return arguments;
+  }
+
+  std::vector<std::string> random_arguments() {
+    return between(0, 2) == 0 ? chaotic_arguments() : plausible_arguments();
+  }
+
+  // Empty when the run kept every promise, else what it broke.
+  std::string broken_promise(const std::vector<std::string>& arguments,
+                             const ToolResult& result, const Snapshot& before) {
+    if (result.status != 0 && result.status != 1)
+      return "exit status " + std::to_string(result.status);
+    for (const char* report : {"Sanitizer", "runtime error"})
+      if (result.err.find(report) != std::string::npos) return "sanitizer report";
+    const Snapshot after = snapshot(dir_.path());
+    std::vector<std::string> changed;
+    for (const auto& [name, kind] : before)
+      if (after.count(name) == 0) return "removed " + name;
+    for (const auto& [name, kind] : after)
+      if (before.count(name) == 0 || before.at(name) != kind) changed.push_back(name);
+    if (changed.empty()) return "";
+    if (result.status == 1) return "a failed run changed " + changed.front();
+    if (changed.size() > 1) return "changed " + changed[0] + " and " + changed[1];
+    const std::string& name = changed.front();
+    const bool named = std::find(arguments.begin(), arguments.end(), name) != arguments.end() ||
+                       result.out.find("Destination file set to '" + name + "'.") !=
+                           std::string::npos;
+    if (!named) return "changed " + name + ", which is not the destination";
+    const std::string content = after.at(name).substr(5);
+    const testing::DecodedPng image = testing::decode_png(content);
+    if (content.size() != kKoalaFileSize && (image.width != 320 || image.height != 200))
+      return name + " is neither a picture nor a PNG image";
+    return "";
+  }
+
+  TempDir dir_;
+  ToolOptions options_;
+  std::mt19937 random_{GetParam()};
+};
+
+TEST_P(RandomRuns, KeepEveryPromise) {
+  for (int run = 0; run < kRunsPerSeed; ++run) {
+    reset_files();
+    const Snapshot before = snapshot(dir_.path());
+    const std::vector<std::string> arguments = random_arguments();
+    // No viewer can be found, so opening the result only warns.
+    options_.environment = {{"PATH", dir_.file("no-viewers")}};
+    if (between(0, 7) == 0) options_.environment["bitmosaic"] = "";
+    const ToolResult result = run_tool(arguments, options_);
+    const std::string broken = broken_promise(arguments, result, before);
+    ASSERT_EQ("", broken) << "seed " << GetParam() << ", run " << run << ": "
+                          << ::testing::PrintToString(arguments) << "\nstderr: " << result.err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomRuns, ::testing::Values(1u, 2u, 3u, 4u));
+
+}  // namespace
+}  // namespace bitmosaic
