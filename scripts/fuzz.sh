@@ -15,7 +15,7 @@ trap 'rm -rf "$work" "$log"' EXIT
 
 echo "Fuzzing whole runs for ${seconds} s..."
 if ./build-fuzz/bitmosaic_fuzzer -max_total_time="$seconds" -timeout=10 \
-    -artifact_prefix=build-fuzz/ "$work" fuzz/corpus >"$log" 2>&1; then
+    -artifact_prefix="$PWD/build-fuzz/" "$work" fuzz/corpus >"$log" 2>&1; then
   # The run's own messages fill the log; its summary is enough.
   grep -E '^(#[0-9]+[[:space:]]+DONE|Done [0-9]+ runs)' "$log"
 else
