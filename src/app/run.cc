@@ -136,7 +136,10 @@ int run_bitmosaic(int argc, char** argv) {
     return 0;
   }
   static RunState run;  // large pictures stay off the stack
-  run = RunState{};     // a host may drive several runs in one process
+  // A host may drive several runs in one process. The pictures need no
+  // reset: a run reads only pictures it has loaded or built itself.
+  run.destination.clear();
+  run.last_file_size = 0;
   parse_arguments(argc, argv, run.settings);
   const CommandSettings& settings = run.settings;
   if (!settings.source_path) die_with_usage("ERROR: File '<src>' not found.");
@@ -144,7 +147,7 @@ int run_bitmosaic(int argc, char** argv) {
   load_pictures(run);
   if (moves_cells(settings))
     run.working.fill(0);  // moves build the result from nothing
-  else
+  else if (writes_file(settings))
     run.working = run.source;
   apply_command(run);
   if (!writes_file(settings)) return 0;

@@ -44,6 +44,25 @@ bool write_png(const PackedRows& rows, const png_color* palette,
   return true;
 }
 
+// Fills the packed rows cell by cell: a cell's four colours are looked up
+// once, then each of its bitmap bytes gives four multicolour pixels.
+void pack_rows(const KoalaPicture& picture, PackedRows& rows) {
+  for (int row = 0; row < kCellRows; ++row)
+    for (int column = 0; column < kCellColumns; ++column) {
+      std::array<png_byte, 4> doubled;  // a colour in both halves of a byte
+      for (int value = 0; value < 4; ++value) {
+        const int colour = pixel_colour(picture, column, row, value);
+        doubled[value] = static_cast<png_byte>(colour << 4 | colour);
+      }
+      for (int line = 0; line < kLinesPerCell; ++line) {
+        const std::uint8_t bitmap_byte = picture[cell_byte_offset(column, row, line)];
+        png_byte* out = &rows[row * kLinesPerCell + line][column * kPixelsPerByte];
+        for (int pixel = 0; pixel < kPixelsPerByte; ++pixel)
+          out[pixel] = doubled[pixel_value(bitmap_byte, pixel)];
+      }
+    }
+}
+
 }  // namespace
 
 int displayed_colour(const KoalaPicture& picture, int x, int y) {
@@ -55,15 +74,12 @@ int displayed_colour(const KoalaPicture& picture, int x, int y) {
 
 std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture) {
   static PackedRows rows;
-  for (int y = 0; y < kPngHeight; ++y)
-    for (int x = 0; x < kRowBytes; ++x) {
-      const int colour = displayed_colour(picture, x, y);
-      rows[y][x] = static_cast<png_byte>(colour << 4 | colour);
-    }
+  pack_rows(picture, rows);
   std::array<png_color, kC64Palette.size()> palette;
   for (std::size_t i = 0; i < palette.size(); ++i)
     palette[i] = {kC64Palette[i].red, kC64Palette[i].green, kC64Palette[i].blue};
   std::vector<std::uint8_t> buffer;
+  buffer.reserve(kPngHeight * (kRowBytes + 1));  // room for the rows even unpacked
   if (!write_png(rows, palette.data(), &buffer)) return std::nullopt;
   return buffer;
 }
