@@ -28,12 +28,14 @@ constexpr const char* kPathSeparators = "/\\";
 constexpr const char* kPathSeparators = "/";
 #endif
 
-// Pictures and sizes the run holds until the process ends.
+// Pictures and sizes the run holds until the process ends. The one instance
+// is static, so the pictures start zeroed without an initialiser that would
+// clear them again at run time.
 struct RunState {
   CommandSettings settings;
-  KoalaPicture source{};
-  KoalaPicture second{};
-  KoalaPicture working{};
+  KoalaPicture source;
+  KoalaPicture second;
+  KoalaPicture working;
   std::int64_t last_file_size = 0;
   std::string destination;
 };

@@ -11,6 +11,16 @@ bool cell_is_empty(const KoalaPicture& picture, int column, int row) {
   return true;
 }
 
+// Both bits of every pixel of `bitmap_byte` whose value is not 0: the low
+// bit of each pair is set when either bit is, then copied to the high bit
+// (times 3 cannot carry into the next pair).
+constexpr std::uint8_t nonzero_pixels(std::uint8_t bitmap_byte) {
+  constexpr std::uint8_t kLowBitOfEachPixel = 0x55;
+  return static_cast<std::uint8_t>(((bitmap_byte | bitmap_byte >> 1) & kLowBitOfEachPixel) * 3);
+}
+static_assert(nonzero_pixels(0x00) == 0x00 && nonzero_pixels(0x80) == 0xC0 &&
+              nonzero_pixels(0x41) == 0xC3 && nonzero_pixels(0x26) == 0x3F);
+
 }  // namespace
 
 void run_merge(const CommandSettings& settings, KoalaPicture& working,
@@ -32,14 +42,10 @@ void run_merge(const CommandSettings& settings, KoalaPicture& working,
 
 void run_mask(const CommandSettings& settings, KoalaPicture& working,
               const KoalaPicture& mask) {
-  for (std::size_t at = kBitmapOffset; at < kBitmapOffset + kBitmapSize; ++at) {
-    for (int pixel = 0; pixel < kPixelsPerByte; ++pixel) {
-      const std::uint8_t bits = pixel_mask(pixel);
-      const bool mask_pixel_set = (mask[at] & bits) != 0;
-      if (mask_pixel_set == settings.invert_mask)
-        working[at] = static_cast<std::uint8_t>(working[at] & ~bits);
-    }
-  }
+  // mask keeps the pixels that are set in the mask, imask those that are not.
+  const std::uint8_t flip = settings.invert_mask ? 0xFF : 0x00;
+  for (std::size_t at = kBitmapOffset; at < kBitmapOffset + kBitmapSize; ++at)
+    working[at] &= static_cast<std::uint8_t>(nonzero_pixels(mask[at]) ^ flip);
 }
 
 }  // namespace bitmosaic

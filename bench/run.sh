@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Measures what a run of bitmosaic costs next to copying the same file with
+# cp: instructions (valgrind's callgrind), wall time per run (best of three
+# loops), and peak resident memory (GNU time). Run it after the README's build.
+#
+# Usage: bench/run.sh [runs per timing loop, default 200]
+# Environment: BITMOSAIC (binary, default build/bitmosaic), PNG_REFERENCE
+# (default build/png_reference). Commands run in the caller's environment,
+# locale included; the header names it.
+#
+# Targets checked: every effect and info at most 0.3 x cp's instructions and
+# no more wall time or memory than cp; png at most 10 x cp's instructions and
+# no larger than the same picture written with libpng's default settings.
+# Exits 1 when a target is missed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+runs="${1:-200}"
+binary="$(realpath "${BITMOSAIC:-build/bitmosaic}")"
+reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
+
+for tool in valgrind /usr/bin/time "$binary" "$reference"; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "bench: '$tool' is missing (Debian: apt-get install valgrind time; then build as the README says)" >&2
+    exit 2
+  fi
+done
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cp "$root/examples/testcard.kla" "$root/examples/disc.kla" "$work/"
+cd "$work"
+
+b="$binary"
+# name | family | command
+cases=(
+  "cp|baseline|cp testcard.kla copy.kla"
+  "del|cell clearing|$b del 5 5 20 15 testcard.kla out.kla"
+  "crop|cell clearing|$b crop 5 5 20 15 testcard.kla out.kla"
+  "delv|pixel lines|$b delv 0 199 2 testcard.kla out.kla"
+  "filter|pixel lines|$b filter testcard.kla out.kla"
+  "replace|region copies|$b replace 0 0 19 12 testcard.kla disc.kla out.kla"
+  "insert|region copies|$b insert 10 5 29 19 testcard.kla disc.kla out.kla"
+  "colcopy|region copies|$b colcopy testcard.kla disc.kla out.kla"
+  "merge|merge and mask|$b merge testcard.kla disc.kla out.kla"
+  "mask|merge and mask|$b mask testcard.kla disc.kla out.kla"
+  "move|moves|$b move 5 -2 testcard.kla out.kla"
+  "info|report|$b info 5 5 testcard.kla"
+  "png|preview|$b png testcard.kla out.png"
+)
+
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+
+peak_kib() {
+  local best="" kib
+  for _ in 1 2 3; do
+    /usr/bin/time -f %M -o "$work/peak" "$@" >/dev/null 2>&1
+    kib="$(tail -n 1 "$work/peak")"
+    if [ -z "$best" ] || [ "$kib" -lt "$best" ]; then best="$kib"; fi
+  done
+  echo "$best"
+}
+
+# Microseconds per run, best of three loops of $runs runs.
+wall_us() {
+  local best="" start end us
+  for _ in 1 2 3; do
+    start="$(date +%s%N)"
+    for ((i = 0; i < runs; i++)); do "$@" >/dev/null 2>&1; done
+    end="$(date +%s%N)"
+    us=$(((end - start) / runs / 1000))
+    if [ -z "$best" ] || [ "$us" -lt "$best" ]; then best="$us"; fi
+  done
+  echo "$best"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+at_most() { awk -v r="$1" -v limit="$2" 'BEGIN { exit !(r <= limit) }'; }
+
+echo "bitmosaic against cp on the test card, $(date -u +%Y-%m-%d), $(uname -m), LANG=${LANG:-} LC_ALL=${LC_ALL:-}"
+echo "binary: $binary ($(file -b "$binary" 2>/dev/null | cut -d, -f1-2 || echo unknown))"
+echo "wall time: best of 3 loops of $runs runs"
+echo
+printf '| %-8s | %-15s | %12s | %7s | %8s | %7s | %8s | %7s | %-6s |\n' \
+  command family instructions "x cp" "wall us" "x cp" "peak KiB" "x cp" target
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------- ----------------- -------------: \
+  --------: ---------: --------: ---------: --------: --------
+
+missed=0
+for entry in "${cases[@]}"; do
+  IFS='|' read -r name family command <<<"$entry"
+  read -r -a words <<<"$command"
+  ir="$(instructions "${words[@]}")"
+  us="$(wall_us "${words[@]}")"
+  kib="$(peak_kib "${words[@]}")"
+  if [ "$name" = cp ]; then
+    cp_ir="$ir" cp_us="$us" cp_kib="$kib"
+  fi
+  r_ir="$(ratio "$ir" "$cp_ir")" r_us="$(ratio "$us" "$cp_us")" r_kib="$(ratio "$kib" "$cp_kib")"
+  verdict=ok
+  case "$name" in
+    cp) verdict="-" ;;
+    png) at_most "$r_ir" 10 || verdict=MISSED ;;
+    *) { at_most "$r_ir" 0.3 && at_most "$r_us" 1 && at_most "$r_kib" 1; } || verdict=MISSED ;;
+  esac
+  [ "$verdict" = MISSED ] && missed=1
+  printf '| %-8s | %-15s | %12s | %7s | %8s | %7s | %8s | %7s | %-6s |\n' \
+    "$name" "$family" "$ir" "$r_ir" "$us" "$r_us" "$kib" "$r_kib" "$verdict"
+done
+
+"$b" png testcard.kla ours.png >/dev/null
+"$reference" testcard.kla reference.png
+ours="$(stat -c %s ours.png)" theirs="$(stat -c %s reference.png)"
+size_verdict=ok
+[ "$ours" -le "$theirs" ] || { size_verdict=MISSED; missed=1; }
+echo
+echo "png size: $ours bytes; libpng defaults: $theirs bytes: $size_verdict"
+if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi
+exit "$missed"
