@@ -64,17 +64,25 @@ peak_kib() {
   echo "$best"
 }
 
-# Microseconds per run, best of three loops of $runs runs.
-wall_us() {
-  local best="" start end us
+loop_us() {
+  local start end
+  start="$(date +%s%N)"
+  for ((i = 0; i < runs; i++)); do "$@" >/dev/null 2>&1; done
+  end="$(date +%s%N)"
+  echo $(((end - start) / runs / 1000))
+}
+
+# Microseconds per run of the command and of cp, each the best of three
+# loops of $runs runs, the loops taking turns so both see the same machine.
+wall_us_with_cp() {
+  local best="" best_cp="" us
   for _ in 1 2 3; do
-    start="$(date +%s%N)"
-    for ((i = 0; i < runs; i++)); do "$@" >/dev/null 2>&1; done
-    end="$(date +%s%N)"
-    us=$(((end - start) / runs / 1000))
+    us="$(loop_us "$@")"
     if [ -z "$best" ] || [ "$us" -lt "$best" ]; then best="$us"; fi
+    us="$(loop_us cp testcard.kla copy.kla)"
+    if [ -z "$best_cp" ] || [ "$us" -lt "$best_cp" ]; then best_cp="$us"; fi
   done
-  echo "$best"
+  echo "$best $best_cp"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -82,7 +90,7 @@ at_most() { awk -v r="$1" -v limit="$2" 'BEGIN { exit !(r <= limit) }'; }
 
 echo "bitmosaic against cp on the test card, $(date -u +%Y-%m-%d), $(uname -m), LANG=${LANG:-} LC_ALL=${LC_ALL:-}"
 echo "binary: $binary ($(file -b "$binary" 2>/dev/null | cut -d, -f1-2 || echo unknown))"
-echo "wall time: best of 3 loops of $runs runs"
+echo "wall time: best of 3 loops of $runs runs, taking turns with loops of cp; its x cp compares with those"
 echo
 printf '| %-8s | %-15s | %12s | %7s | %8s | %7s | %8s | %7s | %-6s |\n' \
   command family instructions "x cp" "wall us" "x cp" "peak KiB" "x cp" target
@@ -94,12 +102,12 @@ for entry in "${cases[@]}"; do
   IFS='|' read -r name family command <<<"$entry"
   read -r -a words <<<"$command"
   ir="$(instructions "${words[@]}")"
-  us="$(wall_us "${words[@]}")"
+  read -r us paired_cp_us <<<"$(wall_us_with_cp "${words[@]}")"
   kib="$(peak_kib "${words[@]}")"
   if [ "$name" = cp ]; then
-    cp_ir="$ir" cp_us="$us" cp_kib="$kib"
+    cp_ir="$ir" cp_kib="$kib"
   fi
-  r_ir="$(ratio "$ir" "$cp_ir")" r_us="$(ratio "$us" "$cp_us")" r_kib="$(ratio "$kib" "$cp_kib")"
+  r_ir="$(ratio "$ir" "$cp_ir")" r_us="$(ratio "$us" "$paired_cp_us")" r_kib="$(ratio "$kib" "$cp_kib")"
   verdict=ok
   case "$name" in
     cp) verdict="-" ;;
