@@ -21,7 +21,7 @@ reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
 
 for tool in valgrind /usr/bin/time "$binary" "$reference"; do
   if ! command -v "$tool" >/dev/null; then
-    echo "bench: '$tool' is missing (Debian: apt-get install valgrind time; then build as the README says)" >&2
+    echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
   fi
 done
