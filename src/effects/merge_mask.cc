@@ -1,6 +1,7 @@
 #include "effects/merge_mask.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace bitmosaic {
 namespace {
@@ -11,15 +12,21 @@ bool cell_is_empty(const KoalaPicture& picture, int column, int row) {
   return true;
 }
 
-// Both bits of every pixel of `bitmap_byte` whose value is not 0: the low
-// bit of each pair is set when either bit is, then copied to the high bit
+// Both bits of every pixel whose value is not 0, for a bitmap byte or for
+// several bytes side by side in one word (no pixel straddles two bytes): the
+// low bit of each pair is set when either bit is, then copied to the high bit
 // (times 3 cannot carry into the next pair).
-constexpr std::uint8_t nonzero_pixels(std::uint8_t bitmap_byte) {
-  constexpr std::uint8_t kLowBitOfEachPixel = 0x55;
-  return static_cast<std::uint8_t>(((bitmap_byte | bitmap_byte >> 1) & kLowBitOfEachPixel) * 3);
+template <typename Bytes>
+constexpr Bytes nonzero_pixels(Bytes bitmap_bytes) {
+  constexpr Bytes kAllOnes = static_cast<Bytes>(~Bytes{0});
+  constexpr Bytes kLowBitOfEachPixel = kAllOnes / 3;  // 0x55...
+  return static_cast<Bytes>(((bitmap_bytes | bitmap_bytes >> 1) & kLowBitOfEachPixel) * 3);
 }
-static_assert(nonzero_pixels(0x00) == 0x00 && nonzero_pixels(0x80) == 0xC0 &&
-              nonzero_pixels(0x41) == 0xC3 && nonzero_pixels(0x26) == 0x3F);
+static_assert(nonzero_pixels<std::uint8_t>(0x00) == 0x00 &&
+              nonzero_pixels<std::uint8_t>(0x80) == 0xC0 &&
+              nonzero_pixels<std::uint8_t>(0x41) == 0xC3 &&
+              nonzero_pixels<std::uint8_t>(0x26) == 0x3F);
+static_assert(nonzero_pixels<std::uint64_t>(0x0100'0000'0000'0080) == 0x0300'0000'0000'00C0);
 
 }  // namespace
 
@@ -43,9 +50,18 @@ void run_merge(const CommandSettings& settings, KoalaPicture& working,
 void run_mask(const CommandSettings& settings, KoalaPicture& working,
               const KoalaPicture& mask) {
   // mask keeps the pixels that are set in the mask, imask those that are not.
-  const std::uint8_t flip = settings.invert_mask ? 0xFF : 0x00;
-  for (std::size_t at = kBitmapOffset; at < kBitmapOffset + kBitmapSize; ++at)
-    working[at] &= static_cast<std::uint8_t>(nonzero_pixels(mask[at]) ^ flip);
+  // The bitmap is worked eight bytes at a time.
+  using Word = std::uint64_t;
+  static_assert(kBitmapSize % sizeof(Word) == 0);
+  const Word flip = settings.invert_mask ? ~Word{0} : Word{0};
+  for (std::size_t at = kBitmapOffset; at < kBitmapOffset + kBitmapSize; at += sizeof(Word)) {
+    Word kept;
+    Word mask_bytes;
+    std::memcpy(&kept, &working[at], sizeof kept);
+    std::memcpy(&mask_bytes, &mask[at], sizeof mask_bytes);
+    kept &= nonzero_pixels(mask_bytes) ^ flip;
+    std::memcpy(&working[at], &kept, sizeof kept);
+  }
 }
 
 }  // namespace bitmosaic
