@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
