@@ -8,7 +8,12 @@
 
 namespace bitmosaic {
 
+struct Command;
+
 struct CommandSettings {
+  // The row of the command word; set once the first word was accepted.
+  const Command* command = nullptr;
+
   std::optional<std::string> source_path;  // <src>, <pic1>
   std::optional<std::string> second_path;  // <pic2>, <mask>
   std::optional<std::string> dest_path;    // <dst>
@@ -28,8 +33,8 @@ struct CommandSettings {
   bool launch_viewer = false;
   bool invert_mask = false;
 
-  // One flag per command; the parser sets exactly one (merge+ and imask also
-  // set merge_plus and invert_mask).
+  // One flag per command; the parser sets exactly one, from the command's
+  // row (merge+ and imask also set merge_plus and invert_mask).
   bool info = false;
   bool del = false;
   bool crop = false;

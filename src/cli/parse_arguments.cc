@@ -5,59 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "cli/command_table.h"
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/numbers.h"
 
 namespace bitmosaic {
 namespace {
-
-// What numbers follow a command word.
-enum class Grammar {
-  none,
-  rectangle,          // x1 [y1 [x2 [y2]]]
-  line_range,         // from [to [step]]
-  optional_cell,      // [col row]
-  one_row,            // first row where the second picture is used
-  one_column,         // first column where the second picture is used
-  two_offsets,        // horizontal and vertical move
-  vertical_offset,
-  horizontal_offset,
-};
-
-struct Command {
-  const char* keyword;
-  bool CommandSettings::*flag;
-  bool CommandSettings::*extra_flag;  // merge+ and imask set a second flag
-  bool second_picture;
-  Grammar grammar;
-};
-
-// In the order the words are compared.
-constexpr Command kCommands[] = {
-    {"mask", &CommandSettings::mask, nullptr, true, Grammar::none},
-    {"imask", &CommandSettings::imask, &CommandSettings::invert_mask, true, Grammar::none},
-    {"filter", &CommandSettings::filter, nullptr, false, Grammar::none},
-    {"del", &CommandSettings::del, nullptr, false, Grammar::rectangle},
-    {"crop", &CommandSettings::crop, nullptr, false, Grammar::rectangle},
-    {"delete", &CommandSettings::delv, nullptr, false, Grammar::line_range},
-    {"delv", &CommandSettings::delv, nullptr, false, Grammar::line_range},
-    {"info", &CommandSettings::info, nullptr, false, Grammar::optional_cell},
-    {"replacev", &CommandSettings::replacev, nullptr, true, Grammar::one_row},
-    {"replaceh", &CommandSettings::replaceh, nullptr, true, Grammar::one_column},
-    {"replace", &CommandSettings::replace, nullptr, true, Grammar::rectangle},
-    {"insert", &CommandSettings::insert, nullptr, true, Grammar::rectangle},
-    {"insertv", &CommandSettings::insertv, nullptr, true, Grammar::one_row},
-    {"inserth", &CommandSettings::inserth, nullptr, true, Grammar::one_column},
-    {"move", &CommandSettings::move, nullptr, false, Grammar::two_offsets},
-    {"movev", &CommandSettings::movev, nullptr, false, Grammar::vertical_offset},
-    {"moveh", &CommandSettings::moveh, nullptr, false, Grammar::horizontal_offset},
-    {"merge", &CommandSettings::merge, nullptr, true, Grammar::none},
-    {"merge+", &CommandSettings::merge, &CommandSettings::merge_plus, true, Grammar::none},
-    {"colcopy", &CommandSettings::colcopy, nullptr, true, Grammar::none},
-    {"png", &CommandSettings::png, nullptr, false, Grammar::none},
-    {"show", &CommandSettings::show, nullptr, false, Grammar::none},
-};
 
 // Walks the arguments after the command word. `next` is the index of the
 // argument the grammar looks at next.
@@ -198,9 +152,10 @@ int accept_command(int argc, char** argv, int index, CommandSettings& settings) 
   const char* word = argv[index];
   if (const HelpWord help = help_word(word); help != HelpWord::none)
     run_help_word(help, argv[0]);
-  for (const Command& command : kCommands) {
+  for (const Command& command : command_table()) {
     if (std::strcmp(word, command.keyword) != 0) continue;
     settings.main_option_given = true;
+    settings.command = &command;
     settings.*command.flag = true;
     if (command.extra_flag != nullptr) settings.*command.extra_flag = true;
     settings.needs_second_picture = command.second_picture;
@@ -218,7 +173,7 @@ void accept_file_argument(const char* argument, CommandSettings& settings) {
     settings.source_path = argument;
   } else if (settings.needs_second_picture && !settings.second_path) {
     settings.second_path = argument;
-  } else if (!settings.dest_path && !settings.show) {
+  } else if (!settings.dest_path && settings.command->destination_argument) {
     settings.dest_path = argument;
   } else {
     die_with_usage("ERROR: Bad argument %s\n\n", argument);

@@ -30,8 +30,7 @@ static_assert(nonzero_pixels<std::uint64_t>(0x0100'0000'0000'0080) == 0x0300'000
 
 }  // namespace
 
-void run_merge(const CommandSettings& settings, KoalaPicture& working,
-               const KoalaPicture& second) {
+void run_merge(MergeLines lines, KoalaPicture& working, const KoalaPicture& second) {
   for (int row = 0; row < kCellRows; ++row) {
     for (int column = 0; column < kCellColumns; ++column) {
       if (cell_is_empty(second, column, row)) continue;
@@ -41,19 +40,17 @@ void run_merge(const CommandSettings& settings, KoalaPicture& working,
           second[colour_ram_offset(column, row)];
       for (int line = 0; line < kLinesPerCell; ++line) {
         const std::size_t at = cell_byte_offset(column, row, line);
-        if (second[at] != 0 || !settings.merge_plus) working[at] = second[at];
+        if (second[at] != 0 || lines == MergeLines::all) working[at] = second[at];
       }
     }
   }
 }
 
-void run_mask(const CommandSettings& settings, KoalaPicture& working,
-              const KoalaPicture& mask) {
-  // mask keeps the pixels that are set in the mask, imask those that are not.
+void run_mask(MaskKeeps keeps, KoalaPicture& working, const KoalaPicture& mask) {
   // The bitmap is worked eight bytes at a time.
   using Word = std::uint64_t;
   static_assert(kBitmapSize % sizeof(Word) == 0);
-  const Word flip = settings.invert_mask ? ~Word{0} : Word{0};
+  const Word flip = keeps == MaskKeeps::unset_pixels ? ~Word{0} : Word{0};
   for (std::size_t at = kBitmapOffset; at < kBitmapOffset + kBitmapSize; at += sizeof(Word)) {
     Word kept;
     Word mask_bytes;

@@ -1,14 +1,11 @@
 #include "effects/pixel_lines.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace bitmosaic {
 
-void run_delv(const CommandSettings& settings, KoalaPicture& working) {
-  std::printf("Deleting content from line %d to %d with step %d.\n", settings.y1,
-              settings.y2, settings.step);
-  for (int y = settings.y1; y <= settings.y2; y += settings.step)
+void run_delv(int first, int last, int step, KoalaPicture& working) {
+  for (int y = first; y <= last; y += step)
     for (int column = 0; column < kCellColumns; ++column)
       working[pixel_line_byte_offset(column, y)] = 0;
 }

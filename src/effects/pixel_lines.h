@@ -2,13 +2,13 @@
 // Colours are never touched.
 #pragma once
 
-#include "cli/command_settings.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
 
-// Blanks pixel lines y1, y1 + step, ... up to y2 across all 40 columns.
-void run_delv(const CommandSettings& settings, KoalaPicture& working);
+// Blanks pixel lines first, first + step, ... up to last across all 40
+// columns. first and last lie in 0..199 and step is at least 1.
+void run_delv(int first, int last, int step, KoalaPicture& working);
 
 // Keeps every second multicolour pixel in a checkerboard: pixels 0 and 2 of
 // each byte on even lines, pixels 1 and 3 on odd lines.

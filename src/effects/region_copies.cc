@@ -1,27 +1,21 @@
 #include "effects/region_copies.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace bitmosaic {
 
-void run_replace(const CommandSettings& settings, KoalaPicture& working,
+void run_replace(CellRectangle cells, KoalaPicture& working,
                  const KoalaPicture& second) {
-  std::printf("Replacing (%i/%i)-(%i/%i)\n", settings.x1, settings.y1,
-              settings.x2, settings.y2);
-  for (int row = settings.y1; row <= settings.y2; ++row)
-    for (int column = settings.x1; column <= settings.x2; ++column)
+  for (int row = cells.y1; row <= cells.y2; ++row)
+    for (int column = cells.x1; column <= cells.x2; ++column)
       copy_cell(working, column, row, second, column, row);
 }
 
-void run_insert(const CommandSettings& settings, KoalaPicture& working,
+void run_insert(CellRectangle cells, KoalaPicture& working,
                 const KoalaPicture& second) {
-  std::printf("Inserting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
-              settings.y2);
-  for (int row = settings.y1; row <= settings.y2; ++row)
-    for (int column = settings.x1; column <= settings.x2; ++column)
-      copy_cell(working, column, row, second, column - settings.x1,
-                row - settings.y1);
+  for (int row = cells.y1; row <= cells.y2; ++row)
+    for (int column = cells.x1; column <= cells.x2; ++column)
+      copy_cell(working, column, row, second, column - cells.x1, row - cells.y1);
 }
 
 void run_colcopy(KoalaPicture& working, const KoalaPicture& second) {

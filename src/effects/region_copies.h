@@ -3,18 +3,18 @@
 // 8 bitmap bytes and both colour bytes.
 #pragma once
 
-#include "cli/command_settings.h"
+#include "effects/cell_rectangle.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
 
-// Cells x1..x2, y1..y2 of `second` replace the same cells of `working`.
-void run_replace(const CommandSettings& settings, KoalaPicture& working,
+// The cells of the rectangle in `second` replace the same cells of `working`.
+void run_replace(CellRectangle cells, KoalaPicture& working,
                  const KoalaPicture& second);
 
-// The rectangle x1..x2, y1..y2 of `working` is filled from `second` starting
-// at its cell (0, 0).
-void run_insert(const CommandSettings& settings, KoalaPicture& working,
+// The rectangle of `working` is filled from `second` starting at its cell
+// (0, 0).
+void run_insert(CellRectangle cells, KoalaPicture& working,
                 const KoalaPicture& second);
 
 // Takes everything from offset 7002 to the end of the file from `second`: the

@@ -1,12 +1,18 @@
 // Reading and writing picture files. These functions print nothing; they
 // report through their results and leave every message to the run driver.
+// Each platform implements them in its own file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 
 namespace bitmosaic {
+
+// Index of the first character of the file name in `path`: just after its
+// last directory separator, or 0.
+std::size_t file_name_start(const std::string& path);
 
 // True when `path` names a regular file that can be opened for reading.
 // Never blocks: a FIFO or a device is simply not a picture file.

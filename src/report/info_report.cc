@@ -71,16 +71,16 @@ void print_cell_detail(const KoalaPicture& source, int column, int row) {
 
 const char* colour_name(int colour) { return kColourNames[colour & 0x0F]; }
 
-void print_info_report(const CommandSettings& settings,
-                       const KoalaPicture& source, std::int64_t file_size) {
+void print_info_report(const std::string& file_name, const KoalaPicture& source,
+                       std::int64_t file_size, int column, int row) {
   const int background = source[kBackgroundOffset];
   std::printf("Info:\n");
-  std::printf("Filename: '%s' \n", settings.source_path->c_str());
+  std::printf("Filename: '%s' \n", file_name.c_str());
   std::printf("Filesize: %lld   \n", static_cast<long long>(file_size));
   std::printf("Startaddr: $%04x\n", load_address(source));
   std::printf("Background: %d [%s]\n", background, colour_name(background));
-  if (settings.info_col < 0) return;
-  print_cell_detail(source, settings.info_col, settings.info_row);
+  if (column < 0) return;
+  print_cell_detail(source, column, row);
 }
 
 }  // namespace bitmosaic

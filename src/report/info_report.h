@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-#include "cli/command_settings.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
@@ -13,7 +13,9 @@ namespace bitmosaic {
 // machine, so any byte value has a name.
 const char* colour_name(int colour);
 
-void print_info_report(const CommandSettings& settings,
-                       const KoalaPicture& source, std::int64_t file_size);
+// The header facts of `source`, loaded from `file_name` with `file_size`
+// bytes, then, when `column` is not negative, the detail of that cell.
+void print_info_report(const std::string& file_name, const KoalaPicture& source,
+                       std::int64_t file_size, int column, int row);
 
 }  // namespace bitmosaic

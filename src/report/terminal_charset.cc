@@ -1,11 +1,6 @@
 #include "report/terminal_charset.h"
 
-#include <langinfo.h>
-
-#include <clocale>
 #include <cstdio>
-#include <cstring>
-#include <string>
 
 namespace bitmosaic {
 namespace {
@@ -24,19 +19,7 @@ constexpr GlyphTranslation kTranslations[] = {
     {kBoxDownTee, "\u252C"},    {kBoxUpTee, "\u2534"},
 };
 
-bool read_locale_codeset_is_utf8() {
-  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
-  const std::string codeset = nl_langinfo(CODESET);
-  std::setlocale(LC_CTYPE, "C");
-  return codeset == "UTF-8" || codeset == "utf8" || codeset == "UTF8";
-}
-
 }  // namespace
-
-bool console_uses_utf8() {
-  static const bool utf8 = read_locale_codeset_is_utf8();
-  return utf8;
-}
 
 void put_glyph(std::uint8_t cp437_byte, int count) {
   const char* text = nullptr;

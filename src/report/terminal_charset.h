@@ -20,9 +20,10 @@ inline constexpr std::uint8_t kBoxUpLeft = 0xD9;
 inline constexpr std::uint8_t kBoxDownTee = 0xC2;
 inline constexpr std::uint8_t kBoxUpTee = 0xC1;
 
-// True when the user's locale (LC_ALL, LC_CTYPE, LANG) names UTF-8. The
-// locale is consulted once and put back to "C" at once, so that nothing
-// else the program prints or parses depends on it.
+// True when the console takes UTF-8: on POSIX systems, when the user's
+// locale (LC_ALL, LC_CTYPE, LANG) names it. The locale is consulted once and
+// put back to "C" at once, so that nothing else the program prints or parses
+// depends on it. Each platform implements this in its own file.
 bool console_uses_utf8();
 
 // Writes one code page 437 glyph byte `count` times to standard output, as

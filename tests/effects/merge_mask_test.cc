@@ -10,19 +10,12 @@ namespace {
 using testing::differences;
 using testing::pattern_picture;
 
-CommandSettings merge_settings(bool plus) {
-  CommandSettings settings;
-  settings.merge = true;
-  settings.merge_plus = plus;
-  return settings;
+MergeLines merge_settings(bool plus) {
+  return plus ? MergeLines::non_empty_only : MergeLines::all;
 }
 
-CommandSettings mask_settings(bool inverted) {
-  CommandSettings settings;
-  settings.mask = !inverted;
-  settings.imask = inverted;
-  settings.invert_mask = inverted;
-  return settings;
+MaskKeeps mask_settings(bool inverted) {
+  return inverted ? MaskKeeps::unset_pixels : MaskKeeps::set_pixels;
 }
 
 KoalaPicture with_empty_bitmap(KoalaPicture picture) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "picture/koala_picture.h"
+
 namespace bitmosaic::testing {
 
 struct DecodedPng {
@@ -13,5 +15,12 @@ struct DecodedPng {
 };
 
 DecodedPng decode_png(const std::string& file);
+
+// The published RGB value of C64 colour 0..15 (pepto), as 0xRRGGBB.
+std::uint32_t palette_rgb(int colour);
+
+// Adds a failure unless `file` is a 320 x 200 PNG whose every pixel shows the
+// colour of `picture` there, worked out from the file layout on its own.
+void expect_png_shows(const KoalaPicture& picture, const std::string& file);
 
 }  // namespace bitmosaic::testing

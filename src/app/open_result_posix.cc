@@ -1,28 +1,17 @@
 #include "app/open_result.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#if defined(_WIN32)
-#else
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdio>
 
 extern char** environ;
-#endif
 
 namespace bitmosaic {
 
 bool open_with_viewer(const std::string& path) {
   std::fflush(stdout);
-#if defined(_WIN32)
-  // "start" is a built-in of cmd.exe; the empty title keeps a quoted name
-  // from being taken as the window title.
-  const std::string command = "start \"\" \"" + path + "\"";
-  return std::system(command.c_str()) != -1;
-#else
 #if defined(__APPLE__)
   const char* opener = "open";
 #else
@@ -38,7 +27,6 @@ bool open_with_viewer(const std::string& path) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   return true;
-#endif
 }
 
 }  // namespace bitmosaic

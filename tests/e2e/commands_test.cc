@@ -28,21 +28,9 @@ using testing::write_picture;
 const KoalaPicture kFirst = pattern_picture(1);
 const KoalaPicture kSecond = pattern_picture(2);
 
-CommandSettings rect(int x1, int y1, int x2, int y2) {
-  return testing::cell_rectangle(x1, y1, x2, y2);
-}
-
-CommandSettings lines(int from, int to, int step) {
-  CommandSettings s = testing::cell_rectangle(0, from, 0, to);
-  s.step = step;
-  return s;
-}
-
-CommandSettings flags(bool plus_or_inverted) {
-  CommandSettings s;
-  s.merge_plus = plus_or_inverted;
-  s.invert_mask = plus_or_inverted;
-  return s;
+MergeLines merge_lines(bool plus) { return plus ? MergeLines::non_empty_only : MergeLines::all; }
+MaskKeeps mask_keeps(bool inverted) {
+  return inverted ? MaskKeeps::unset_pixels : MaskKeeps::set_pixels;
 }
 
 struct CommandCase {
@@ -54,14 +42,6 @@ struct CommandCase {
 std::ostream& operator<<(std::ostream& out, const CommandCase& c) {
   for (const std::string& word : c.arguments) out << word << ' ';
   return out;
-}
-
-// Effects print their progress; here only the picture they make counts.
-template <typename Effect>
-void quietly(Effect effect) {
-  ::testing::internal::CaptureStdout();
-  effect();
-  ::testing::internal::GetCapturedStdout();
 }
 
 class CommandWords : public ::testing::TestWithParam<CommandCase> {};
@@ -92,20 +72,20 @@ INSTANTIATE_TEST_SUITE_P(
     OnePicture, CommandWords,
     ::testing::Values(
         CommandCase{{"del", "10", "5", "28", "10", "a.kla"}, "Deleting 10 5 28 10\n",
-                    [](KoalaPicture& p) { quietly([&] { run_del(rect(10, 5, 28, 10), p); }); }},
+                    [](KoalaPicture& p) { run_del(CellRectangle{10, 5, 28, 10}, p); }},
         CommandCase{{"del", "", "a.kla"}, "Deleting 0 0 39 24\n",
-                    [](KoalaPicture& p) { quietly([&] { run_del(rect(0, 0, 39, 24), p); }); }},
+                    [](KoalaPicture& p) { run_del(CellRectangle{0, 0, 39, 24}, p); }},
         CommandCase{{"crop", "0x0a", "5", "a.kla"}, "Cropping 10 5 39 24\n",
-                    [](KoalaPicture& p) { quietly([&] { run_crop(rect(10, 5, 39, 24), p); }); }},
+                    [](KoalaPicture& p) { run_crop(CellRectangle{10, 5, 39, 24}, p); }},
         CommandCase{{"delv", "50", "100", "2", "a.kla"},
                     "Deleting content from line 50 to 100 with step 2.\n",
-                    [](KoalaPicture& p) { quietly([&] { run_delv(lines(50, 100, 2), p); }); }},
+                    [](KoalaPicture& p) { run_delv(50, 100, 2, p); }},
         CommandCase{{"delete", "199", "a.kla"},
                     "Deleting content from line 199 to 199 with step 1.\n",
-                    [](KoalaPicture& p) { quietly([&] { run_delv(lines(199, 199, 1), p); }); }},
+                    [](KoalaPicture& p) { run_delv(199, 199, 1, p); }},
         CommandCase{{"delv", "10", "11", "a.kla"},
                     "Deleting content from line 10 to 11 with step 1.\n",
-                    [](KoalaPicture& p) { quietly([&] { run_delv(lines(10, 11, 1), p); }); }},
+                    [](KoalaPicture& p) { run_delv(10, 11, 1, p); }},
         CommandCase{{"filter", "a.kla"}, "", [](KoalaPicture& p) { run_filter(p); }},
         CommandCase{{"move", "5", "-2", "a.kla"}, "",
                     [](KoalaPicture& p) { p.fill(0); run_move(5, -2, p, kFirst); }},
@@ -121,37 +101,37 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{{"replace", "10", "5", "28", "20", "a.kla", "b.kla"},
                     "Replacing (10/5)-(28/20)\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_replace(rect(10, 5, 28, 20), p, kSecond); });
+                      run_replace(CellRectangle{10, 5, 28, 20}, p, kSecond);
                     }},
         CommandCase{{"replacev", "10", "a.kla", "b.kla"}, "Replacing (0/10)-(39/24)\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_replace(rect(0, 10, 39, 24), p, kSecond); });
+                      run_replace(CellRectangle{0, 10, 39, 24}, p, kSecond);
                     }},
         CommandCase{{"replaceh", "20", "a.kla", "b.kla"}, "Replacing (20/0)-(39/24)\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_replace(rect(20, 0, 39, 24), p, kSecond); });
+                      run_replace(CellRectangle{20, 0, 39, 24}, p, kSecond);
                     }},
         CommandCase{{"insert", "10", "5", "28", "20", "a.kla", "b.kla"},
                     "Inserting 10 5 28 20\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_insert(rect(10, 5, 28, 20), p, kSecond); });
+                      run_insert(CellRectangle{10, 5, 28, 20}, p, kSecond);
                     }},
         CommandCase{{"insertv", "6", "a.kla", "b.kla"}, "Inserting 0 6 39 24\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_insert(rect(0, 6, 39, 24), p, kSecond); });
+                      run_insert(CellRectangle{0, 6, 39, 24}, p, kSecond);
                     }},
         CommandCase{{"inserth", "12", "a.kla", "b.kla"}, "Inserting 12 0 39 24\n",
                     [](KoalaPicture& p) {
-                      quietly([&] { run_insert(rect(12, 0, 39, 24), p, kSecond); });
+                      run_insert(CellRectangle{12, 0, 39, 24}, p, kSecond);
                     }},
         CommandCase{{"merge", "a.kla", "b.kla"}, "",
-                    [](KoalaPicture& p) { run_merge(flags(false), p, kSecond); }},
+                    [](KoalaPicture& p) { run_merge(merge_lines(false), p, kSecond); }},
         CommandCase{{"merge+", "a.kla", "b.kla"}, "",
-                    [](KoalaPicture& p) { run_merge(flags(true), p, kSecond); }},
+                    [](KoalaPicture& p) { run_merge(merge_lines(true), p, kSecond); }},
         CommandCase{{"mask", "a.kla", "b.kla"}, "",
-                    [](KoalaPicture& p) { run_mask(flags(false), p, kSecond); }},
+                    [](KoalaPicture& p) { run_mask(mask_keeps(false), p, kSecond); }},
         CommandCase{{"imask", "a.kla", "b.kla"}, "",
-                    [](KoalaPicture& p) { run_mask(flags(true), p, kSecond); }},
+                    [](KoalaPicture& p) { run_mask(mask_keeps(true), p, kSecond); }},
         CommandCase{{"colcopy", "a.kla", "b.kla"}, "",
                     [](KoalaPicture& p) { run_colcopy(p, kSecond); }},
         CommandCase{{"colcopy", "a.kla", "a.kla"}, "", nullptr}));

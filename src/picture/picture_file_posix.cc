@@ -103,6 +103,11 @@ bool replace_atomically(std::span<const std::uint8_t> data,
 
 }  // namespace
 
+std::size_t file_name_start(const std::string& path) {
+  const std::size_t separator = path.find_last_of('/');
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
 bool path_exists(const std::string& path) {
   struct stat info;
   const int fd = open_regular_file(path, &info);

@@ -1,0 +1,87 @@
+#include "app/command_steps.h"
+
+#include <cstdio>
+
+#include "effects/cell_clearing.h"
+#include "effects/merge_mask.h"
+#include "effects/moves.h"
+#include "effects/pixel_lines.h"
+#include "effects/region_copies.h"
+#include "preview/terminal_preview.h"
+#include "report/info_report.h"
+
+namespace bitmosaic {
+namespace {
+
+// The rectangle that del, crop, replace and insert (and their one-number
+// forms, which the parser widens to a rectangle) were given.
+CellRectangle cells_of(const CommandSettings& settings) {
+  return {settings.x1, settings.y1, settings.x2, settings.y2};
+}
+
+}  // namespace
+
+void apply_mask(const CommandSettings& settings, RunPictures& pictures) {
+  run_mask(settings.invert_mask ? MaskKeeps::unset_pixels : MaskKeeps::set_pixels,
+           pictures.working, pictures.second);
+}
+
+void apply_del(const CommandSettings& settings, RunPictures& pictures) {
+  std::printf("Deleting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+              settings.y2);
+  run_del(cells_of(settings), pictures.working);
+}
+
+void apply_crop(const CommandSettings& settings, RunPictures& pictures) {
+  std::printf("Cropping %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+              settings.y2);
+  run_crop(cells_of(settings), pictures.working);
+}
+
+void apply_delv(const CommandSettings& settings, RunPictures& pictures) {
+  // delv keeps its pixel-line range in y1..y2.
+  std::printf("Deleting content from line %d to %d with step %d.\n", settings.y1,
+              settings.y2, settings.step);
+  run_delv(settings.y1, settings.y2, settings.step, pictures.working);
+}
+
+void apply_filter(const CommandSettings&, RunPictures& pictures) {
+  run_filter(pictures.working);
+}
+
+void apply_replace(const CommandSettings& settings, RunPictures& pictures) {
+  std::printf("Replacing (%i/%i)-(%i/%i)\n", settings.x1, settings.y1,
+              settings.x2, settings.y2);
+  run_replace(cells_of(settings), pictures.working, pictures.second);
+}
+
+void apply_insert(const CommandSettings& settings, RunPictures& pictures) {
+  std::printf("Inserting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+              settings.y2);
+  run_insert(cells_of(settings), pictures.working, pictures.second);
+}
+
+void apply_info(const CommandSettings& settings, RunPictures& pictures) {
+  print_info_report(*settings.source_path, pictures.source, pictures.source_size,
+                    settings.info_col, settings.info_row);
+}
+
+void apply_show(const CommandSettings&, RunPictures& pictures) {
+  print_terminal_preview(pictures.source);
+}
+
+void apply_merge(const CommandSettings& settings, RunPictures& pictures) {
+  run_merge(settings.merge_plus ? MergeLines::non_empty_only : MergeLines::all,
+            pictures.working, pictures.second);
+}
+
+void apply_move(const CommandSettings& settings, RunPictures& pictures) {
+  // The parser leaves the offset a one-direction move does not take at 0.
+  run_move(settings.x1, settings.y1, pictures.working, pictures.source);
+}
+
+void apply_colcopy(const CommandSettings&, RunPictures& pictures) {
+  run_colcopy(pictures.working, pictures.second);
+}
+
+}  // namespace bitmosaic

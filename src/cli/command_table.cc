@@ -1,0 +1,65 @@
+#include "cli/command_table.h"
+
+#include "app/command_steps.h"
+
+namespace bitmosaic {
+namespace {
+
+using S = CommandSettings;
+constexpr const char* kKoala = ".out.kla";
+
+// Columns: keyword, flag, extra flag, numbers, second picture, destination
+// argument, start, output, default suffix, function.
+constexpr Command kCommands[] = {
+    {"mask", &S::mask, nullptr, Grammar::none, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
+    {"imask", &S::imask, &S::invert_mask, Grammar::none, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
+    {"filter", &S::filter, nullptr, Grammar::none, false, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_filter},
+    {"del", &S::del, nullptr, Grammar::rectangle, false, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_del},
+    {"crop", &S::crop, nullptr, Grammar::rectangle, false, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_crop},
+    {"delete", &S::delv, nullptr, Grammar::line_range, false, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_delv},
+    {"delv", &S::delv, nullptr, Grammar::line_range, false, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_delv},
+    // info takes a destination argument and ignores it: it writes nothing.
+    {"info", &S::info, nullptr, Grammar::optional_cell, false, true,
+     Start::nothing, Output::nothing, nullptr, apply_info},
+    {"replacev", &S::replacev, nullptr, Grammar::one_row, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+    {"replaceh", &S::replaceh, nullptr, Grammar::one_column, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+    {"replace", &S::replace, nullptr, Grammar::rectangle, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+    {"insert", &S::insert, nullptr, Grammar::rectangle, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+    {"insertv", &S::insertv, nullptr, Grammar::one_row, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+    {"inserth", &S::inserth, nullptr, Grammar::one_column, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+    {"move", &S::move, nullptr, Grammar::two_offsets, false, true,
+     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+    {"movev", &S::movev, nullptr, Grammar::vertical_offset, false, true,
+     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+    {"moveh", &S::moveh, nullptr, Grammar::horizontal_offset, false, true,
+     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+    {"merge", &S::merge, nullptr, Grammar::none, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_merge},
+    {"merge+", &S::merge, &S::merge_plus, Grammar::none, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_merge},
+    {"colcopy", &S::colcopy, nullptr, Grammar::none, true, true,
+     Start::copy_of_source, Output::koala_picture, kKoala, apply_colcopy},
+    {"png", &S::png, nullptr, Grammar::none, false, true,
+     Start::copy_of_source, Output::png_image, ".png", nullptr},
+    {"show", &S::show, nullptr, Grammar::none, false, false,
+     Start::nothing, Output::nothing, nullptr, apply_show},
+};
+
+}  // namespace
+
+std::span<const Command> command_table() { return kCommands; }
+
+}  // namespace bitmosaic

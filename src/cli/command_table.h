@@ -1,0 +1,67 @@
+// The commands that the first word may name, one row each. A row says
+// everything the parser and the run driver need to know about its command,
+// so adding a command is adding a row and the function it names.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "cli/command_settings.h"
+#include "picture/koala_picture.h"
+
+namespace bitmosaic {
+
+// What numbers follow a command word.
+enum class Grammar {
+  none,
+  rectangle,          // x1 [y1 [x2 [y2]]]
+  line_range,         // from [to [step]]
+  optional_cell,      // [col row]
+  one_row,            // first row where the second picture is used
+  one_column,         // first column where the second picture is used
+  two_offsets,        // horizontal and vertical move
+  vertical_offset,
+  horizontal_offset,
+};
+
+// What the working picture holds before the command applies.
+enum class Start {
+  copy_of_source,
+  all_zeros,  // load address and background included
+  nothing,    // the command only reads the source
+};
+
+// What the run writes once the command has applied.
+enum class Output {
+  koala_picture,  // the working picture, 10003 bytes
+  png_image,      // the working picture as a PNG image
+  nothing,        // the command only prints
+};
+
+// The pictures of one run, as a command's function sees them.
+struct RunPictures {
+  const KoalaPicture& source;
+  std::int64_t source_size;    // the size of the source file that was loaded
+  const KoalaPicture& second;  // loaded only for rows that read a second picture
+  KoalaPicture& working;       // what the run saves
+};
+
+using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);
+
+struct Command {
+  const char* keyword;
+  bool CommandSettings::*flag;
+  bool CommandSettings::*extra_flag;  // merge+ and imask set a second flag
+  Grammar grammar;
+  bool second_picture;
+  bool destination_argument;  // a file argument after the pictures names the destination
+  Start start;
+  Output output;
+  const char* default_suffix;  // replaces the source's extension when no destination is named
+  CommandFunction apply;       // nullptr: the start and the output are the whole command
+};
+
+// Every row, in the order the first word is compared with them.
+std::span<const Command> command_table();
+
+}  // namespace bitmosaic

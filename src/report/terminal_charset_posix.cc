@@ -1,0 +1,25 @@
+#include <langinfo.h>
+
+#include <clocale>
+#include <string>
+
+#include "report/terminal_charset.h"
+
+namespace bitmosaic {
+namespace {
+
+bool read_locale_codeset_is_utf8() {
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const std::string codeset = nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, "C");
+  return codeset == "UTF-8" || codeset == "utf8" || codeset == "UTF8";
+}
+
+}  // namespace
+
+bool console_uses_utf8() {
+  static const bool utf8 = read_locale_codeset_is_utf8();
+  return utf8;
+}
+
+}  // namespace bitmosaic
