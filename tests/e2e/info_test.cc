@@ -1,66 +1,23 @@
 // The info report through the real binary, byte for byte, in code page 437
-// (the C locale) and in UTF-8.
+// (the C locale) and in UTF-8, against the files in expected/.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <string>
 
+#include "support/expected_output.h"
 #include "support/pattern_picture.h"
 #include "support/run_tool.h"
 
 namespace bitmosaic {
 namespace {
 
+using testing::expected_output;
 using testing::pattern_picture;
 using testing::run_tool;
 using testing::TempDir;
 using testing::ToolOptions;
 using testing::ToolResult;
 using testing::write_picture;
-
-// The report written with placeholders for the glyphs: % medium shade,
-// & dark shade, # full block, | and = box lines, { } ( ) the corners,
-// ^ and ~ the tees.
-const std::map<char, std::pair<std::string, std::string>> kGlyphs = {
-    {'%', {"\xB1", "\u2592"}}, {'&', {"\xB2", "\u2593"}}, {'#', {"\xDB", "\u2588"}},
-    {'|', {"\xB3", "\u2502"}}, {'=', {"\xC4", "\u2500"}}, {'{', {"\xDA", "\u250C"}},
-    {'}', {"\xBF", "\u2510"}}, {'(', {"\xC0", "\u2514"}}, {')', {"\xD9", "\u2518"}},
-    {'^', {"\xC2", "\u252C"}}, {'~', {"\xC1", "\u2534"}},
-};
-
-std::string render(const std::string& layout, bool utf8) {
-  std::string text;
-  for (const char c : layout) {
-    const auto glyph = kGlyphs.find(c);
-    text += glyph == kGlyphs.end() ? std::string(1, c)
-                                   : (utf8 ? glyph->second.second : glyph->second.first);
-  }
-  return text;
-}
-
-const std::string kHeader =
-    "Info:\n"
-    "Filename: 'pic.kla' \n"
-    "Filesize: 10003   \n"
-    "Startaddr: $6001\n"
-    "Background: 55 [yellow]\n";
-
-std::string cell_detail(int column, int row) {
-  return "\n"
-         "Info of col " + std::to_string(column) + ", row " + std::to_string(row) + ": \n"
-         "&& Col-1 14 [light blue] \n"
-         "%% Col-2  2 [red] \n"
-         "## Col-3  5 [green] \n"
-         "   {========^================}\n"
-         "1b |00011011|    %%%%&&&&####|\n"
-         "e4 |11100100|####&&&&%%%%    |\n"
-         "00 |00000000|                |\n"
-         "ff |11111111|################|\n"
-         "55 |01010101|%%%%%%%%%%%%%%%%|\n"
-         "aa |10101010|&&&&&&&&&&&&&&&&|\n"
-         "27 |00100111|    &&&&%%%%####|\n"
-         "8d |10001101|&&&&    ####%%%%|\n"
-         "   (========~================)\n";
-}
 
 // A picture loading at $6001 with background byte 0x37, whose cell
 // (column, row) holds all four pixel values in every position.
@@ -81,6 +38,13 @@ struct ReportCase {
   bool utf8;
 };
 
+// The report of cell (column, row) of report_picture(column, row): its
+// colours and bytes are the same for every cell, only the numbers differ.
+std::string expected_report(int column, int row, bool utf8) {
+  return expected_output("info-" + std::to_string(column) + "-" + std::to_string(row) +
+                         (utf8 ? "-utf8" : "-cp437") + ".txt");
+}
+
 class InfoReport : public ::testing::TestWithParam<ReportCase> {};
 
 TEST_P(InfoReport, PrintsHeaderColoursAndTheBoxExactly) {
@@ -94,7 +58,7 @@ TEST_P(InfoReport, PrintsHeaderColoursAndTheBoxExactly) {
       {"info", std::to_string(c.column), std::to_string(c.row), "pic.kla"}, options);
   EXPECT_EQ(0, result.status);
   EXPECT_EQ("", result.err);
-  EXPECT_EQ(render(kHeader + cell_detail(c.column, c.row), c.utf8), result.out);
+  EXPECT_SAME_TEXT(expected_report(c.column, c.row, c.utf8), result.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, InfoReport,
@@ -113,10 +77,7 @@ TEST(InfoReport, WithoutACellOnlyTheHeader) {
   options.directory = dir.path();
   const ToolResult result = run_tool({"info", "pic.kla"}, options);
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ(
-      "Info:\nFilename: 'pic.kla' \nFilesize: 10003   \nStartaddr: $6000\n"
-      "Background: 15 [light grey]\n",
-      result.out);
+  EXPECT_SAME_TEXT(expected_output("info-header-only.txt"), result.out);
 }
 
 TEST(InfoReport, UnreadableLocaleFallsBackToCodePage437) {
@@ -126,7 +87,7 @@ TEST(InfoReport, UnreadableLocaleFallsBackToCodePage437) {
   options.directory = dir.path();
   options.environment["LC_ALL"] = "xx_NOWHERE.UTF-8";
   const ToolResult result = run_tool({"info", "1", "1", "pic.kla"}, options);
-  EXPECT_EQ(render(kHeader + cell_detail(1, 1), false), result.out);
+  EXPECT_SAME_TEXT(expected_report(1, 1, false), result.out);
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/expected_output.h"
+
 namespace bitmosaic::testing {
 namespace {
 
@@ -136,22 +138,8 @@ int wait_tool(pid_t child) {
 }
 
 std::string error_usage() {
-  return "\n\nUsage:\n"
-         "bitmosaic info [<col> <row>] <src> \n"
-         "          del <x1> <y1> <x2> <y2> <src> [<dst>]\n"
-         "          crop <x1> <y1> <x2> <y2> <src> [<dst>]\n"
-         "          delv <from> [<to> [<step]] <src> [<dst>]\n"
-         "          filter <src> [<dst>]\n"
-         "          move <charsh> <charsv> <src> [<dst>]\n"
-         "          move(v|h) <chars> <src> [<dst>]\n"
-         "          insert <x1> <y1> <x2> <y2> <pic1> <pic2> [<dst>]\n"
-         "          insert(v|h) <chars> <pic1> <pic2> [<dst>]\n"
-         "          replace <x> <y> <x2> <y2> <pic1> <pic2> [<dst>]\n"
-         "          replace(v|h) <chars> <pic1> <pic2> [<dst>]\n"
-         "          merge <pic1> <pic2> [<dst>]\n"
-         "          mask|imask <src> <mask> [<dst>]\n"
-         "          examples\n"
-         "          help\n";
+  static const std::string usage = expected_output("error-usage.txt");
+  return usage;
 }
 
 TempDir::TempDir() {
