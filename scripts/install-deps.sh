@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing bitmosaic needs,
-# only those that are missing. Run as root (CI does). With --bench, also
-# what bench/run.sh measures with (valgrind, GNU time).
+# Installs the Debian packages that building and testing bitmosaic need,
+# only those that are missing; through sudo when not run as root.
+#   --fuzz   also clang 14 and its fuzzing runtime, for scripts/fuzz.sh
+#   --bench  also valgrind and GNU time, for bench/run.sh
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev groff-base
-          clang-14 libclang-rt-14-dev)
-if [ "${1:-}" = --bench ]; then packages+=(valgrind time); fi
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev groff-base)
+for option in "$@"; do
+  case "$option" in
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    --bench) packages+=(valgrind time) ;;
+    *) echo "usage: $0 [--fuzz] [--bench]" >&2; exit 2 ;;
+  esac
+done
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "Installing ${missing[*]} needs root, and sudo is not installed." >&2
+    exit 1
+  fi
+  as_root=(sudo)
 fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
-#include <vector>
 
 #include "support/pattern_picture.h"
 #include "support/run_tool.h"
@@ -28,21 +28,23 @@ TEST(TestCard, ShowsEveryColourAndPixelValueAndNoTwoCellsAlike) {
   const KoalaPicture card = make_test_card();
   std::set<int> colours;
   std::set<int> values;
-  std::set<std::vector<std::uint8_t>> cells;
+  // A cell's eight bitmap bytes and its two colour bytes.
+  using CellBytes = std::array<std::uint8_t, kLinesPerCell + 2>;
+  std::set<CellBytes> cells;
   for (int row = 0; row < kCellRows; ++row) {
     for (int column = 0; column < kCellColumns; ++column) {
-      std::vector<std::uint8_t> bytes;
+      CellBytes bytes{};
       for (int line = 0; line < kLinesPerCell; ++line) {
         const std::uint8_t byte = card[cell_byte_offset(column, row, line)];
-        bytes.push_back(byte);
+        bytes[static_cast<std::size_t>(line)] = byte;
         for (int pixel = 0; pixel < kPixelsPerByte; ++pixel) {
           const int value = pixel_value(byte, pixel);
           values.insert(value);
           colours.insert(pixel_colour(card, column, row, value));
         }
       }
-      bytes.push_back(card[screen_colour_offset(column, row)]);
-      bytes.push_back(card[colour_ram_offset(column, row)]);
+      bytes[kLinesPerCell] = card[screen_colour_offset(column, row)];
+      bytes[kLinesPerCell + 1] = card[colour_ram_offset(column, row)];
       cells.insert(bytes);
     }
   }
