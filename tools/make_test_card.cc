@@ -7,8 +7,9 @@
 namespace {
 
 bool write(const bitmosaic::KoalaPicture& picture, const char* path) {
-  if (bitmosaic::save_file_bytes(picture, path)) return true;
-  std::fprintf(stderr, "cannot write %s\n", path);
+  const bitmosaic::SaveResult saved = bitmosaic::save_file_bytes(picture, path);
+  if (saved.written) return true;
+  std::fprintf(stderr, "cannot write %s: %s\n", path, saved.reason.c_str());
   return false;
 }
 

@@ -1,7 +1,6 @@
 #include "app/command_steps.h"
 
-#include <cstdio>
-
+#include "app/progress.h"
 #include "effects/cell_clearing.h"
 #include "effects/merge_mask.h"
 #include "effects/moves.h"
@@ -27,21 +26,21 @@ void apply_mask(const CommandSettings& settings, RunPictures& pictures) {
 }
 
 void apply_del(const CommandSettings& settings, RunPictures& pictures) {
-  std::printf("Deleting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
-              settings.y2);
+  print_progress("Deleting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+                 settings.y2);
   run_del(cells_of(settings), pictures.working);
 }
 
 void apply_crop(const CommandSettings& settings, RunPictures& pictures) {
-  std::printf("Cropping %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
-              settings.y2);
+  print_progress("Cropping %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+                 settings.y2);
   run_crop(cells_of(settings), pictures.working);
 }
 
 void apply_delv(const CommandSettings& settings, RunPictures& pictures) {
   // delv keeps its pixel-line range in y1..y2.
-  std::printf("Deleting content from line %d to %d with step %d.\n", settings.y1,
-              settings.y2, settings.step);
+  print_progress("Deleting content from line %d to %d with step %d.\n", settings.y1,
+                 settings.y2, settings.step);
   run_delv(settings.y1, settings.y2, settings.step, pictures.working);
 }
 
@@ -50,14 +49,14 @@ void apply_filter(const CommandSettings&, RunPictures& pictures) {
 }
 
 void apply_replace(const CommandSettings& settings, RunPictures& pictures) {
-  std::printf("Replacing (%i/%i)-(%i/%i)\n", settings.x1, settings.y1,
-              settings.x2, settings.y2);
+  print_progress("Replacing (%i/%i)-(%i/%i)\n", settings.x1, settings.y1,
+                 settings.x2, settings.y2);
   run_replace(cells_of(settings), pictures.working, pictures.second);
 }
 
 void apply_insert(const CommandSettings& settings, RunPictures& pictures) {
-  std::printf("Inserting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
-              settings.y2);
+  print_progress("Inserting %i %i %i %i\n", settings.x1, settings.y1, settings.x2,
+                 settings.y2);
   run_insert(cells_of(settings), pictures.working, pictures.second);
 }
 

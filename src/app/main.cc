@@ -1,3 +1,5 @@
 #include "app/run.h"
 
-int main(int argc, char** argv) { return bitmosaic::run_bitmosaic(argc, argv); }
+#include "cli/fatal.h"
+
+int main(int argc, char** argv) { bitmosaic::end_run(bitmosaic::run_bitmosaic(argc, argv)); }

@@ -7,8 +7,9 @@
 namespace bitmosaic {
 
 // Runs the platform's opener (xdg-open, or open on macOS) with `path` as its
-// single argument and waits for it. False when the opener could not be
-// started at all; what it does with the file is its own business.
+// single argument (a name starting with '-' as "./name") and waits for it.
+// False when the opener could not be started or ended with a status other
+// than 0.
 bool open_with_viewer(const std::string& path);
 
 }  // namespace bitmosaic

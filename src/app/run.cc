@@ -1,9 +1,13 @@
 #include "app/run.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "app/open_result.h"
+#include "app/process.h"
+#include "app/progress.h"
 #include "cli/command_settings.h"
 #include "cli/command_table.h"
 #include "cli/fatal.h"
@@ -12,37 +16,49 @@
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
 #include "preview/png_export.h"
+#include "report/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
 
+// A file name as an error message may show it.
+std::string in_message(const std::string& name) { return printable_name(name, stderr); }
+
 // Loads a Koala picture or ends the run; returns the file's size.
 std::int64_t load_picture(const std::string& path, KoalaPicture& picture) {
-  if (!path_exists(path)) die_with_usage("ERROR: File '%s' not found.", path.c_str());
+  if (!path_exists(path))
+    die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
   std::int64_t size = 0;
   switch (load_file_bytes(path, picture, &size)) {
     case LoadResult::loaded:
       return size;
     case LoadResult::wrong_size:
-      die_with_usage("ERROR: Wrong filesize for '%s' (%lld).", path.c_str(),
+      die_with_usage("ERROR: Wrong filesize for '%s' (%lld).", in_message(path).c_str(),
                      static_cast<long long>(size));
     case LoadResult::unreadable:
       break;
   }
-  die_with_usage("ERROR: File '%s' not found.", path.c_str());
+  die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
 }
 
 // The named destination, or the source's name with the row's suffix for a
-// command that writes; empty for one that writes nothing.
+// command that writes; empty for one that writes nothing. A result that
+// goes to standard output sends the progress lines to standard error.
 std::string name_destination(const CommandSettings& settings, const Command& command) {
-  if (settings.dest_path) return *settings.dest_path;
-  if (command.output == Output::nothing) return {};
+  const bool writes = command.output != Output::nothing;
+  if (settings.dest_path) {
+    if (writes && is_standard_output(*settings.dest_path)) set_progress_stream(stderr);
+    return *settings.dest_path;
+  }
+  if (!writes) return {};
   const std::optional<std::string> named =
       default_destination(*settings.source_path, command.default_suffix);
   if (!named)
     die_with_usage("ERROR: Source file '%s' has no file extension.",
-                   settings.source_path->c_str());
-  std::printf("Destination file set to '%s'.\n", named->c_str());
+                   in_message(*settings.source_path).c_str());
+  if (is_standard_output(*named)) set_progress_stream(stderr);
+  print_progress("Destination file set to '%s'.\n",
+                 printable_name(*named, progress_stream()).c_str());
   return *named;
 }
 
@@ -59,27 +75,30 @@ void start_working(Start start, const KoalaPicture& source, KoalaPicture& workin
   }
 }
 
-bool write_output(Output output, const KoalaPicture& working,
-                  const std::string& destination) {
+SaveResult write_output(Output output, const KoalaPicture& working,
+                        const std::string& destination) {
   switch (output) {
     case Output::koala_picture:
       return save_file_bytes(working, destination);
     case Output::png_image: {
       const std::optional<std::vector<std::uint8_t>> image = encode_png(working);
-      return image && save_file_bytes(*image, destination);
+      if (!image) return {false, std::strerror(ENOMEM)};  // libpng fails only for memory
+      return save_file_bytes(*image, destination);
     }
     case Output::nothing:
       break;
   }
-  return true;
+  return {true, {}};
 }
 
 void save_result(Output output, const KoalaPicture& working,
                  const std::string& destination) {
-  std::printf("Saving...\n");
-  if (!write_output(output, working, destination))
-    die_with_usage("ERROR: File '%s' could not be written.", destination.c_str());
-  std::printf("Done.\n");
+  print_progress("Saving...\n");
+  const SaveResult saved = write_output(output, working, destination);
+  if (!saved.written)
+    die_with_usage("ERROR: File '%s' could not be written (%s).",
+                   in_message(destination).c_str(), saved.reason.c_str());
+  print_progress("Done.\n");
 }
 
 }  // namespace
@@ -93,10 +112,12 @@ std::optional<std::string> default_destination(const std::string& source_path,
 }
 
 int run_bitmosaic(int argc, char** argv) {
+  note_standard_output_closed(open_closed_standard_streams());
   if (argc < 2) {
     print_title(argc > 0 ? argv[0] : "bitmosaic");
     return 0;
   }
+  set_progress_stream(stdout);
   CommandSettings settings;
   parse_arguments(argc, argv, settings);
   const Command& command = *settings.command;  // the parser accepted one word or ended
@@ -121,7 +142,7 @@ int run_bitmosaic(int argc, char** argv) {
 
   save_result(command.output, working, destination);
   if (settings.launch_viewer && !open_with_viewer(destination))
-    std::fprintf(stderr, "WARNING: Could not open '%s'.\n", destination.c_str());
+    std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());
   return 0;
 }
 

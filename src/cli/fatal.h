@@ -13,8 +13,17 @@ using RunEnder = void (*)(int status);
 // so that it gets control back with the status the program would exit with.
 void set_run_ender(RunEnder ender);
 
-// Ends the run with `status`: flushes standard output and exits, or hands the
-// status to the installed ender. Help words and errors end here.
+// Standard output was closed when the run started (the run put the null
+// device in its place): nothing it prints there reaches anyone.
+void note_standard_output_closed(bool closed);
+
+// Flushes standard output. When anything printed there could not be
+// written, says so on standard error ("ERROR: Standard output could not be
+// written (%s).") and returns 1; otherwise returns `status`.
+int finish_standard_output(int status);
+
+// Ends the run with `status`, after finish_standard_output: exits, or hands
+// the status to the installed ender. Help words, errors and main end here.
 [[noreturn]] void end_run(int status);
 
 // Prints the formatted message to standard error exactly as given (no line

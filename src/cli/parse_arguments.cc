@@ -9,6 +9,7 @@
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/numbers.h"
+#include "report/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
@@ -176,7 +177,7 @@ void accept_file_argument(const char* argument, CommandSettings& settings) {
   } else if (!settings.dest_path && settings.command->destination_argument) {
     settings.dest_path = argument;
   } else {
-    die_with_usage("ERROR: Bad argument %s\n\n", argument);
+    die_with_usage("ERROR: Bad argument %s\n\n", printable_name(argument, stderr).c_str());
   }
 }
 

@@ -32,12 +32,29 @@ LoadResult load_file_bytes(const std::string& path,
                            std::span<std::uint8_t> destination,
                            std::int64_t* size);
 
-// Writes `data` to `path`; true when every byte reached the file and it was
-// closed cleanly. A regular file (or a path that does not exist yet) is
-// replaced atomically through a temporary file in the same directory, so a
-// failed save leaves any old file whole. A symbolic link is followed and its
-// target replaced; a device or pipe is written directly.
-bool save_file_bytes(std::span<const std::uint8_t> data,
-                     const std::string& path);
+struct SaveResult {
+  bool written = false;
+  std::string reason;  // the system's words for the cause, when not written
+};
+
+// Writes `data` to `path`. The system resolves the path, links included,
+// with the permissions and protections that apply to this user.
+//  - A regular file, or a name that does not exist yet, is replaced
+//    atomically through a temporary file in the same folder, flushed to disk
+//    first: a failed save leaves any old file whole, and an interruption by
+//    SIGINT, SIGTERM or SIGHUP removes the temporary file. A replaced file
+//    keeps its owner, group, permission bits, extended attributes and ACLs
+//    where the system lets this user keep them; where it does not, the new
+//    file grants nobody more than the old one did.
+//  - A symbolic link is followed: its target gets the bytes, the link stays.
+//    A link that leads nowhere is refused.
+//  - Anything else (a device, a pipe, a terminal) and the run's own standard
+//    output are written in place.
+SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path);
+
+// True when `path` leads to the very file, pipe or terminal that standard
+// output writes to (for example /dev/stdout), so that the run keeps its
+// progress lines off it.
+bool is_standard_output(const std::string& path);
 
 }  // namespace bitmosaic

@@ -75,7 +75,7 @@ void print_info_report(const std::string& file_name, const KoalaPicture& source,
                        std::int64_t file_size, int column, int row) {
   const int background = source[kBackgroundOffset];
   std::printf("Info:\n");
-  std::printf("Filename: '%s' \n", file_name.c_str());
+  std::printf("Filename: '%s' \n", printable_name(file_name, stdout).c_str());
   std::printf("Filesize: %lld   \n", static_cast<long long>(file_size));
   std::printf("Startaddr: $%04x\n", load_address(source));
   std::printf("Background: %d [%s]\n", background, colour_name(background));

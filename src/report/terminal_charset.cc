@@ -21,6 +21,14 @@ constexpr GlyphTranslation kTranslations[] = {
 
 }  // namespace
 
+std::string printable_name(const std::string& name, std::FILE* stream) {
+  if (!is_terminal(stream)) return name;
+  std::string shown = name;
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return shown;
+}
+
 void put_glyph(std::uint8_t cp437_byte, int count) {
   const char* text = nullptr;
   if (console_uses_utf8()) {

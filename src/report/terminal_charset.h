@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 namespace bitmosaic {
 
@@ -25,6 +27,16 @@ inline constexpr std::uint8_t kBoxUpTee = 0xC1;
 // put back to "C" at once, so that nothing else the program prints or parses
 // depends on it. Each platform implements this in its own file.
 bool console_uses_utf8();
+
+// True when `stream` goes to a terminal. Each platform implements this in
+// its own file.
+bool is_terminal(std::FILE* stream);
+
+// `name` as it may be printed to `stream`: on a terminal, control
+// characters (bytes below 0x20, and 0x7F) show as '?', so that a crafted
+// file name cannot move the cursor or rewrite the screen; to files and
+// pipes every byte goes out unchanged.
+std::string printable_name(const std::string& name, std::FILE* stream);
 
 // Writes one code page 437 glyph byte `count` times to standard output, as
 // the byte itself or as its UTF-8 form.

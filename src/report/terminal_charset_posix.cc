@@ -1,4 +1,5 @@
 #include <langinfo.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <string>
@@ -16,6 +17,8 @@ bool read_locale_codeset_is_utf8() {
 }
 
 }  // namespace
+
+bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
 bool console_uses_utf8() {
   static const bool utf8 = read_locale_codeset_is_utf8();

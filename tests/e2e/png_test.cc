@@ -52,7 +52,7 @@ TEST_F(PngCommand, ANamedDestinationAndTheOpener) {
 TEST_F(PngCommand, AFailedSaveIsAnError) {
   const ToolResult result = run_tool({"png", "pic.kla", "/dev/full"}, options_);
   EXPECT_EQ(1, result.status);
-  EXPECT_EQ("ERROR: File '/dev/full' could not be written.", result.err);
+  EXPECT_EQ("ERROR: File '/dev/full' could not be written (No space left on device).", result.err);
   EXPECT_EQ("Saving...\n" + testing::error_usage(), result.out);
 }
 

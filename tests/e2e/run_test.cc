@@ -143,7 +143,7 @@ TEST_F(OpenerRun, InfoNeverOpensAnything) {
 TEST_F(OpenerRun, AnyFileNameReachesTheOpenerUnchanged) {
   for (const char* name :
        {"a b.kla", "it's \"q\".kla", "x;touch pwned;.kla", "$(touch pwned).kla",
-        "-rf.kla", "`touch pwned`.kla"}) {
+        "`touch pwned`.kla"}) {
     std::filesystem::remove(dir_.file("opened"));
     const ToolResult result = run({"filter", "pic.kla", name, "-r"});
     EXPECT_EQ(0, result.status) << name;
@@ -151,6 +151,22 @@ TEST_F(OpenerRun, AnyFileNameReachesTheOpenerUnchanged) {
     EXPECT_TRUE(read_picture(dir_.file(name)).has_value()) << name;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.file("pwned")));
+}
+
+TEST_F(OpenerRun, ANameStartingWithADashReachesTheOpenerAsAPath) {
+  const ToolResult result = run({"filter", "pic.kla", "-rf.kla", "-r"});
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("[./-rf.kla]\n", opened());
+  EXPECT_TRUE(read_picture(dir_.file("-rf.kla")).has_value());
+}
+
+TEST_F(OpenerRun, AnOpenerThatFailsIsAWarningNotAFailure) {
+  write_file(dir_.file("bin/xdg-open"), "#!/bin/sh\nexit 3\n");
+  const ToolResult result = run({"filter", "pic.kla", "out.kla", "-r"});
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("Saving...\nDone.\n", result.out);
+  EXPECT_EQ("WARNING: Could not open 'out.kla'.\n", result.err);
+  EXPECT_TRUE(read_picture(dir_.file("out.kla")).has_value());
 }
 
 TEST_F(OpenerRun, AMissingOpenerIsAWarningNotAFailure) {

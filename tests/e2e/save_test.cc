@@ -34,9 +34,11 @@ class FileFaults : public ::testing::Test {
   ToolResult run(const std::vector<std::string>& arguments) {
     return run_tool(arguments, options_);
   }
-  void expect_not_written(const ToolResult& result, const std::string& destination) {
+  void expect_not_written(const ToolResult& result, const std::string& destination,
+                          const std::string& reason) {
     EXPECT_EQ(1, result.status);
-    EXPECT_EQ("ERROR: File '" + destination + "' could not be written.", result.err);
+    EXPECT_EQ("ERROR: File '" + destination + "' could not be written (" + reason + ").",
+              result.err);
     EXPECT_EQ("Saving...\n" + error_usage(), result.out);
   }
 
@@ -84,17 +86,18 @@ TEST_F(FileFaults, AnUnreadableSourceIsNotFound) {
 
 TEST_F(FileFaults, AMissingDirectoryIsAFailedSave) {
   expect_not_written(run({"filter", "pic.kla", "no/such/dir/out.kla"}),
-                     "no/such/dir/out.kla");
+                     "no/such/dir/out.kla", "No such file or directory");
 }
 
 TEST_F(FileFaults, AFullDiskIsAFailedSave) {
-  expect_not_written(run({"filter", "pic.kla", "/dev/full"}), "/dev/full");
+  expect_not_written(run({"filter", "pic.kla", "/dev/full"}), "/dev/full",
+                     "No space left on device");
 }
 
 TEST_F(FileFaults, AShortWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
   write_file(dir_.file("old.kla"), "precious");
   options_.file_size_limit = 4096;  // the new picture cannot be written whole
-  expect_not_written(run({"filter", "pic.kla", "old.kla"}), "old.kla");
+  expect_not_written(run({"filter", "pic.kla", "old.kla"}), "old.kla", "File too large");
   EXPECT_EQ("precious", read_file(dir_.file("old.kla")));
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path()))
@@ -110,14 +113,14 @@ TEST_F(FileFaults, AFolderWithoutWritePermissionIsAFailedSave) {
   options_.without_privileges = true;
   const ToolResult result = run({"filter", "pic.kla", "locked/old.kla"});
   if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
-  expect_not_written(result, "locked/old.kla");
+  expect_not_written(result, "locked/old.kla", "Permission denied");
   EXPECT_EQ("precious", read_file(dir_.file("locked/old.kla")));
 }
 
 TEST_F(FileFaults, APipeThatNobodyReadsIsAFailedSaveNotAHang) {
   ASSERT_EQ(0, ::mkfifo(dir_.file("pipe").c_str(), 0600));
   options_.time_limit_seconds = 10;
-  expect_not_written(run({"filter", "pic.kla", "pipe"}), "pipe");
+  expect_not_written(run({"filter", "pic.kla", "pipe"}), "pipe", "No such device or address");
 }
 
 TEST_F(FileFaults, ALinkAsDestinationIsWrittenThroughAndStaysALink) {

@@ -64,7 +64,7 @@ TEST(LoadFileBytes, AnythingButARegularFileIsUnreadable) {
 TEST(SaveFileBytes, NewFileGetsTheUsualPermissions) {
   TempDir dir;
   const mode_t mask = ::umask(022);
-  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("new.kla")));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("new.kla")).written);
   ::umask(mask);
   struct stat info;
   ASSERT_EQ(0, ::stat(dir.file("new.kla").c_str(), &info));
@@ -76,7 +76,7 @@ TEST(SaveFileBytes, ReplacesAReadOnlyFileAndKeepsItsPermissions) {
   TempDir dir;
   write_file(dir.file("old.kla"), "old");
   ::chmod(dir.file("old.kla").c_str(), 0440);
-  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("old.kla")));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("old.kla")).written);
   struct stat info;
   ASSERT_EQ(0, ::stat(dir.file("old.kla").c_str(), &info));
   EXPECT_EQ(0440u, info.st_mode & 07777);
@@ -91,32 +91,37 @@ TEST(SaveFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
   // A relative chain: link1 -> link2 -> real/target.kla.
   std::filesystem::create_symlink("real/target.kla", dir.file("link2"));
   std::filesystem::create_symlink("link2", dir.file("link1"));
-  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("link1")));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("link1")).written);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link1")));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link2")));
   EXPECT_EQ(pattern_picture(), read_picture(dir.file("real/target.kla")));
 }
 
-TEST(SaveFileBytes, ADanglingLinkCreatesItsTarget) {
+TEST(SaveFileBytes, ADanglingLinkIsRefused) {
   TempDir dir;
   std::filesystem::create_symlink("made.kla", dir.file("link"));
-  EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("link")));
+  const SaveResult saved = save_file_bytes(pattern_picture(), dir.file("link"));
+  EXPECT_FALSE(saved.written);
+  EXPECT_EQ("No such file or directory", saved.reason);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link")));
-  EXPECT_EQ(pattern_picture(), read_picture(dir.file("made.kla")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("made.kla")));
+  EXPECT_EQ(1u, entries_in(dir.path()));
 }
 
 TEST(SaveFileBytes, FailsWhereNothingCanBeWritten) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("folder"));
-  EXPECT_FALSE(save_file_bytes(pattern_picture(), dir.file("missing/out.kla")));
-  EXPECT_FALSE(save_file_bytes(pattern_picture(), dir.file("folder")));
-  EXPECT_FALSE(save_file_bytes(pattern_picture(), "/dev/full"));
+  // Each with the system's words for the cause.
+  EXPECT_EQ("No such file or directory",
+            save_file_bytes(pattern_picture(), dir.file("missing/out.kla")).reason);
+  EXPECT_EQ("Is a directory", save_file_bytes(pattern_picture(), dir.file("folder")).reason);
+  EXPECT_EQ("No space left on device", save_file_bytes(pattern_picture(), "/dev/full").reason);
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
   EXPECT_EQ(1u, entries_in(dir.path()));
 }
 
 TEST(SaveFileBytes, DevicesAreWrittenDirectly) {
-  EXPECT_TRUE(save_file_bytes(pattern_picture(), "/dev/null"));
+  EXPECT_TRUE(save_file_bytes(pattern_picture(), "/dev/null").written);
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
