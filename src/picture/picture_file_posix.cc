@@ -231,16 +231,18 @@ SaveResult write_replacement(std::span<const std::uint8_t> data, const std::stri
     return failure(error);
   }
   int error = 0;
+  // The bytes first: a write by anyone but root clears set-ID bits, so the
+  // ownership and mode decided below are the ones that stay.
+  if (!write_all(fd, data)) error = errno;
   mode_t mode = old != nullptr ? (old->st_mode & 07777) : default_file_mode();
-  if (old != nullptr) mode = keep_ownership(fd, *old, mode);
-  // The mode first: an ACL set afterwards brings its own mask.
-  if (::fchmod(fd, mode) != 0) error = errno;
+  if (error == 0 && old != nullptr) mode = keep_ownership(fd, *old, mode);
+  // The mode before the attributes: an ACL set afterwards brings its own mask.
+  if (error == 0 && ::fchmod(fd, mode) != 0) error = errno;
   if (error == 0 && old != nullptr && !copy_attributes(target, fd)) {
     // Without the ACL the group bits would be its mask, which can grant the
     // owning group more than the ACL did.
     if (::fchmod(fd, group_as_others(mode)) != 0) error = errno;
   }
-  if (error == 0 && !write_all(fd, data)) error = errno;
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(pending_temporary, target.c_str()) != 0) error = errno;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,6 +56,12 @@ namespace {
                               int out_fd, int err_fd) {
   ::dup2(out_fd, 1);
   ::dup2(err_fd, 2);
+  if (options.standard_output) {
+    ::close(1);
+    if (!options.standard_output->empty() &&
+        ::open(options.standard_output->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) != 1)
+      _exit(126);
+  }
   const int no_input = ::open("/dev/null", O_RDONLY);
   ::dup2(no_input, 0);
   if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) _exit(126);
@@ -85,16 +92,17 @@ namespace {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
-  const std::string binary = binary_path();
-  ::execv(binary.c_str(), argv.data());
+  const std::string binary = options.runner.empty() ? binary_path() : options.runner[0];
+  ::execvp(binary.c_str(), argv.data());
   // An unprivileged child may be unable to reach a binary inside root's home.
   _exit(options.without_privileges ? kCouldNotDropPrivileges : 127);
 }
 
 pid_t fork_tool(const std::vector<std::string>& arguments, const ToolOptions& options,
                 int out_fd, int err_fd) {
-  std::vector<std::string> words;
-  words.push_back(options.argv0.value_or(binary_path()));
+  std::vector<std::string> words = options.runner;
+  if (!words.empty()) words.push_back(binary_path());
+  if (words.empty()) words.push_back(options.argv0.value_or(binary_path()));
   words.insert(words.end(), arguments.begin(), arguments.end());
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
@@ -106,8 +114,36 @@ pid_t fork_tool(const std::vector<std::string>& arguments, const ToolOptions& op
 
 }  // namespace
 
+namespace {
+
+// Runs the tool with standard output and error on a pseudo-terminal.
+ToolResult run_on_terminal(const std::vector<std::string>& arguments,
+                           const ToolOptions& options) {
+  int terminal = -1;
+  int device = -1;
+  if (::openpty(&terminal, &device, nullptr, nullptr, nullptr) != 0)
+    throw std::runtime_error("openpty failed");
+  ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+  const pid_t child = fork_tool(arguments, options, device, device);
+  ::close(device);
+  ToolResult result;
+  char buffer[4096];
+  for (;;) {  // the read fails (EIO) once the tool has closed the terminal
+    const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    result.out.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(terminal);
+  result.status = wait_tool(child);
+  return result;
+}
+
+}  // namespace
+
 ToolResult run_tool(const std::vector<std::string>& arguments,
                     const ToolOptions& options) {
+  if (options.on_terminal) return run_on_terminal(arguments, options);
   int out_pipe[2];
   int err_pipe[2];
   // Close-on-exec keeps the read ends out of the tool; dup2 clears the flag
@@ -128,6 +164,13 @@ pid_t start_tool(const std::vector<std::string>& arguments, const ToolOptions& o
   const pid_t child = fork_tool(arguments, options, quiet, quiet);
   ::close(quiet);
   return child;
+}
+
+int wait_tool_signal(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
 int wait_tool(pid_t child) {

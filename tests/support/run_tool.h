@@ -32,6 +32,15 @@ struct ToolOptions {
   bool without_privileges = false;
   // A run still going after this many seconds is killed (status -1).
   unsigned time_limit_seconds = 60;
+  // Standard output goes to this file instead of the captured pipe (created
+  // or truncated); "" starts the tool with standard output closed.
+  std::optional<std::string> standard_output;
+  // Standard output and error both go to a pseudo-terminal, whose output
+  // run_tool returns as `out`.
+  bool on_terminal = false;
+  // A program and its arguments that run the tool, such as strace; the
+  // tool's path and arguments follow them.
+  std::vector<std::string> runner;
 };
 
 // Exit status of a child that could not give up root.
@@ -45,6 +54,8 @@ ToolResult run_tool(const std::vector<std::string>& arguments,
 pid_t start_tool(const std::vector<std::string>& arguments,
                  const ToolOptions& options = {});
 int wait_tool(pid_t child);
+// The signal that ended the child, or 0 when it exited.
+int wait_tool_signal(pid_t child);
 
 std::string binary_path();
 std::string source_dir();

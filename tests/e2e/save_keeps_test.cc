@@ -1,0 +1,252 @@
+// What a save keeps and refuses, through the real binary: owner, group,
+// mode, attributes and ACLs of a replaced file, links as the kernel follows
+// them, standard output as destination, output errors, interruptions and
+// names shown on a terminal.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "support/pattern_picture.h"
+#include "support/png_decode.h"
+#include "support/run_tool.h"
+
+namespace bitmosaic {
+namespace {
+
+using testing::decode_png;
+using testing::error_usage;
+using testing::pattern_picture;
+using testing::read_file;
+using testing::read_picture;
+using testing::run_tool;
+using testing::TempDir;
+using testing::ToolOptions;
+using testing::ToolResult;
+using testing::write_file;
+using testing::write_picture;
+
+constexpr uid_t kNobody = 65534;
+
+class SaveKeeps : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.directory = dir_.path();
+    write_picture(dir_.file("pic.kla"), pattern_picture());
+  }
+  ToolResult run(const std::vector<std::string>& arguments) {
+    return run_tool(arguments, options_);
+  }
+  struct stat status_of(const std::string& name) {
+    struct stat info {};
+    EXPECT_EQ(0, ::lstat(dir_.file(name).c_str(), &info)) << name;
+    return info;
+  }
+  std::vector<std::string> names() {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+      found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  TempDir dir_;
+  ToolOptions options_;
+};
+
+TEST_F(SaveKeeps, AReplacedFileKeepsItsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand a file to another user";
+  write_file(dir_.file("old.kla"), "old");
+  ASSERT_EQ(0, ::chown(dir_.file("old.kla").c_str(), kNobody, kNobody));
+  ASSERT_EQ(0, ::chmod(dir_.file("old.kla").c_str(), 02640));
+  ASSERT_EQ(0, run({"filter", "pic.kla", "old.kla"}).status);
+  const struct stat info = status_of("old.kla");
+  EXPECT_EQ(kNobody, info.st_uid);
+  EXPECT_EQ(kNobody, info.st_gid);
+  EXPECT_EQ(02640u, info.st_mode & 07777);
+  EXPECT_EQ(10003, info.st_size);
+}
+
+TEST_F(SaveKeeps, ASetIdFileWhoseOwnerCannotBeKeptLosesTheBits) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to set up another user's file";
+  testing::open_to_everyone(dir_.path());
+  ASSERT_EQ(0, ::chmod(dir_.path().c_str(), 0777));
+  write_file(dir_.file("old.kla"), "old");
+  ASSERT_EQ(0, ::chmod(dir_.file("old.kla").c_str(), 06775));  // root's, set-user- and -group-ID
+  options_.without_privileges = true;
+  const ToolResult result = run({"filter", "pic.kla", "old.kla"});
+  if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
+  ASSERT_EQ(0, result.status) << result.err;
+  const struct stat info = status_of("old.kla");
+  EXPECT_EQ(kNobody, info.st_uid);
+  EXPECT_NE(0u, info.st_gid);
+  // Neither ID bit survives, and the new group may do no more than others.
+  EXPECT_EQ(0755u, info.st_mode & 07777);
+}
+
+// An access ACL as the kernel stores it: user::rw- user:nobody:rw- group::r--
+// mask::rw- other::r--.
+std::string access_acl() {
+  const auto entry = [](std::uint16_t tag, std::uint16_t permissions, std::uint32_t id) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 2; ++i) bytes[i] = static_cast<char>(tag >> (8 * i));
+    for (int i = 0; i < 2; ++i) bytes[2 + i] = static_cast<char>(permissions >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>(id >> (8 * i));
+    return bytes;
+  };
+  constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+  return std::string("\x02\0\0\0", 4) + entry(0x01, 6, kNoId) + entry(0x02, 6, kNobody) +
+         entry(0x04, 4, kNoId) + entry(0x10, 6, kNoId) + entry(0x20, 4, kNoId);
+}
+
+std::optional<std::string> attribute(const std::string& path, const char* name) {
+  char value[256];
+  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+  if (size < 0) return std::nullopt;
+  return std::string(value, static_cast<std::size_t>(size));
+}
+
+TEST_F(SaveKeeps, AttributesAndTheAccessAclSurvive) {
+  const std::string old = dir_.file("old.kla");
+  write_file(old, "old");
+  const std::string acl = access_acl();
+  if (::setxattr(old.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+      ::setxattr(old.c_str(), "user.origin", "koala", 5, 0) != 0)
+    GTEST_SKIP() << "the file system keeps no ACLs or user attributes here";
+  const mode_t mode_with_acl = status_of("old.kla").st_mode & 07777;
+  ASSERT_EQ(0, run({"filter", "pic.kla", "old.kla"}).status);
+  EXPECT_EQ(acl, attribute(old, "system.posix_acl_access"));
+  EXPECT_EQ("koala", attribute(old, "user.origin"));
+  EXPECT_EQ(mode_with_acl, status_of("old.kla").st_mode & 07777);
+}
+
+// The kernel refuses to follow a link that another user planted in a sticky
+// world-writable folder; the save gets that refusal, as cp does.
+TEST_F(SaveKeeps, APlantedLinkInAStickyFolderIsRefusedLikeCpRefusesIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's link";
+  const char* kSysctl = "/proc/sys/fs/protected_symlinks";
+  std::string setting;
+  if (!(std::ifstream(kSysctl) >> setting)) GTEST_SKIP() << "cannot read " << kSysctl;
+  if (setting != "1" && !(std::ofstream(kSysctl) << "1"))
+    GTEST_SKIP() << "protected_symlinks is off and cannot be switched on";
+  std::filesystem::create_directory(dir_.file("shared"));
+  ASSERT_EQ(0, ::chmod(dir_.file("shared").c_str(), 01777));
+  write_file(dir_.file("system.kla"), "precious");
+  std::filesystem::create_symlink("../system.kla", dir_.file("shared/link.kla"));
+  ASSERT_EQ(0, ::lchown(dir_.file("shared/link.kla").c_str(), kNobody, kNobody));
+  const ToolResult result = run({"filter", "pic.kla", "shared/link.kla"});
+  if (setting != "1") std::ofstream(kSysctl) << setting;
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: File 'shared/link.kla' could not be written (Permission denied).",
+            result.err);
+  EXPECT_EQ("precious", read_file(dir_.file("system.kla")));
+}
+
+TEST_F(SaveKeeps, ADanglingLinkIsRefused) {
+  std::filesystem::create_symlink("elsewhere.kla", dir_.file("link.kla"));
+  const ToolResult result = run({"filter", "pic.kla", "link.kla"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: File 'link.kla' could not be written (No such file or directory).",
+            result.err);
+  EXPECT_EQ("Saving...\n" + error_usage(), result.out);
+  EXPECT_EQ((std::vector<std::string>{"link.kla", "pic.kla"}), names());
+}
+
+TEST_F(SaveKeeps, StandardOutputAsDestinationGetsOnlyThePicture) {
+  const ToolResult piped = run({"png", "pic.kla", "/dev/stdout"});
+  EXPECT_EQ(0, piped.status);
+  EXPECT_EQ("Saving...\nDone.\n", piped.err);
+  EXPECT_EQ(320u, decode_png(piped.out).width);
+
+  // Redirected to a file, twice: the file is written in place, not renamed.
+  options_.standard_output = dir_.file("out.png");
+  for (int run_number = 0; run_number < 2; ++run_number) {
+    const ToolResult redirected = run({"png", "pic.kla", "/dev/stdout"});
+    EXPECT_EQ(0, redirected.status);
+    EXPECT_EQ("Saving...\nDone.\n", redirected.err);
+  }
+  EXPECT_EQ(320u, decode_png(read_file(dir_.file("out.png")).value_or("")).width);
+  EXPECT_EQ((std::vector<std::string>{"out.png", "pic.kla"}), names());
+}
+
+struct OutputCase {
+  std::vector<std::string> arguments;
+  std::string standard_output;  // "" closed
+  std::string reason;
+};
+
+class UnwritableOutput : public SaveKeeps, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(UnwritableOutput, EndsWithStatusOneAndSaysSo) {
+  const OutputCase& c = GetParam();
+  options_.standard_output = c.standard_output;
+  const ToolResult result = run(c.arguments);
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: Standard output could not be written (" + c.reason + ").\n", result.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, UnwritableOutput,
+    ::testing::Values(OutputCase{{"info", "5", "5", "pic.kla"}, "/dev/full",
+                                 "No space left on device"},
+                      OutputCase{{"show", "pic.kla"}, "/dev/full", "No space left on device"},
+                      OutputCase{{"help"}, "", "Bad file descriptor"},
+                      OutputCase{{"examples"}, "/dev/full", "No space left on device"}));
+
+TEST_F(SaveKeeps, WithStandardOutputClosedThePictureIsStillSavedWhole) {
+  options_.standard_output = "";
+  const ToolResult result = run({"filter", "pic.kla", "out.kla"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: Standard output could not be written (Bad file descriptor).\n",
+            result.err);
+  EXPECT_EQ(10003u, read_file(dir_.file("out.kla")).value_or("").size());
+}
+
+// strace holds the save in its flush for two seconds, long enough to
+// interrupt it while the temporary file exists.
+TEST_F(SaveKeeps, AnInterruptedSaveLeavesNothingBehind) {
+  if (std::system("strace -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  write_file(dir_.file("old.kla"), "precious");
+  options_.runner = {"strace", "-qq", "-o", "/dev/null", "-e", "trace=fsync",
+                     "-e", "inject=fsync:delay_enter=2000000"};
+  const pid_t tracer = testing::start_tool({"filter", "pic.kla", "old.kla"}, options_);
+  // Wait for the temporary file to appear.
+  bool seen = false;
+  for (int i = 0; i < 200 && !seen; ++i) {
+    for (const std::string& name : names()) seen = seen || name.starts_with(".bitmosaic-");
+    if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::string children;
+  const std::string list = "/proc/" + std::to_string(tracer) + "/task/" +
+                           std::to_string(tracer) + "/children";
+  std::ifstream(list) >> children;
+  if (!seen || children.empty()) {
+    ::kill(tracer, SIGKILL);
+    testing::wait_tool(tracer);
+    GTEST_SKIP() << "could not catch the save in its flush under strace";
+  }
+  ASSERT_EQ(0, ::kill(std::stoi(children), SIGTERM));
+  EXPECT_EQ(SIGTERM, testing::wait_tool_signal(tracer));
+  EXPECT_EQ("precious", read_file(dir_.file("old.kla")));
+  EXPECT_EQ((std::vector<std::string>{"old.kla", "pic.kla"}), names());
+}
+
+TEST_F(SaveKeeps, ControlCharactersInANameShowAsQuestionMarksOnATerminalOnly) {
+  const std::string name = "a\x1b]0;x\x07.kla";
+  const ToolResult piped = run({"filter", name});
+  EXPECT_EQ("ERROR: File '" + name + "' not found.", piped.err);
+  options_.on_terminal = true;
+  const ToolResult shown = run({"filter", name});
+  EXPECT_EQ(1, shown.status);
+  EXPECT_EQ(0u, shown.out.find("Destination file set to 'a?]0;x?.out.kla'.\r\n"
+                               "ERROR: File 'a?]0;x?.kla' not found.")) << shown.out;
+}
+
+}  // namespace
+}  // namespace bitmosaic
