@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   std::array<png_color, 16> palette;
   for (int i = 0; i < 16; ++i)
-    palette[i] = {bitmosaic::kC64Palette[i].red, bitmosaic::kC64Palette[i].green,
-                  bitmosaic::kC64Palette[i].blue};
+    palette[i] = {bitmosaic::default_palette()[i].red, bitmosaic::default_palette()[i].green,
+                  bitmosaic::default_palette()[i].blue};
   png_set_PLTE(png, info, palette.data(), 16);
   png_write_info(png, info);
   for (auto& row : rows) png_write_row(png, row.data());

@@ -1,13 +1,16 @@
 #include "app/command_steps.h"
 
 #include "app/progress.h"
+#include "cli/fatal.h"
 #include "effects/cell_clearing.h"
 #include "effects/merge_mask.h"
 #include "effects/moves.h"
 #include "effects/pixel_lines.h"
 #include "effects/region_copies.h"
+#include "import/import_file.h"
 #include "preview/terminal_preview.h"
 #include "report/info_report.h"
+#include "report/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
@@ -81,6 +84,14 @@ void apply_move(const CommandSettings& settings, RunPictures& pictures) {
 
 void apply_colcopy(const CommandSettings&, RunPictures& pictures) {
   run_colcopy(pictures.working, pictures.second);
+}
+
+void apply_import(const CommandSettings& settings, RunPictures& pictures) {
+  const ImportResult imported =
+      import_file(pictures.source_file, printable_name(*settings.source_path, stderr));
+  if (!imported.imported) die_with_usage("%s", imported.error.c_str());
+  print_progress("%s\n", imported.description.c_str());
+  pictures.working = imported.picture;
 }
 
 }  // namespace bitmosaic

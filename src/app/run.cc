@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -41,25 +42,68 @@ std::int64_t load_picture(const std::string& path, KoalaPicture& picture) {
   die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
 }
 
-// The named destination, or the source's name with the row's suffix for a
-// command that writes; empty for one that writes nothing. A result that
-// goes to standard output sends the progress lines to standard error.
+bool ends_with_ignoring_case(const std::string& text, const char* suffix) {
+  const std::size_t length = std::strlen(suffix);
+  if (text.size() < length) return false;
+  for (std::size_t i = 0; i < length; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - length + i])) !=
+        std::tolower(static_cast<unsigned char>(suffix[i])))
+      return false;
+  return true;
+}
+
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ends_with_ignoring_case(a, b.c_str());
+}
+
+// A destination the command must not write, refused before anything is read.
+void refuse_destination(const Command& command, const std::string& destination) {
+  if (command.refused_suffix != nullptr &&
+      ends_with_ignoring_case(destination, command.refused_suffix))
+    die_with_usage(command.refused_message, in_message(destination).c_str());
+}
+
+// The default destination: the source's name with the row's suffix, or its
+// fallback where that would be the source itself.
+std::string default_name(const std::string& source, const Command& command) {
+  std::optional<std::string> named = default_destination(source, command.default_suffix);
+  if (!named)
+    die_with_usage("ERROR: Source file '%s' has no file extension.", in_message(source).c_str());
+  if (command.fallback_suffix != nullptr && same_ignoring_case(*named, source))
+    named = default_destination(source, command.fallback_suffix);
+  return *named;
+}
+
+// The named destination, or the default one for a command that writes;
+// empty for one that writes nothing. A result that goes to standard output
+// sends the progress lines to standard error.
 std::string name_destination(const CommandSettings& settings, const Command& command) {
   const bool writes = command.output != Output::nothing;
   if (settings.dest_path) {
+    if (writes) refuse_destination(command, *settings.dest_path);
     if (writes && is_standard_output(*settings.dest_path)) set_progress_stream(stderr);
     return *settings.dest_path;
   }
   if (!writes) return {};
-  const std::optional<std::string> named =
-      default_destination(*settings.source_path, command.default_suffix);
-  if (!named)
-    die_with_usage("ERROR: Source file '%s' has no file extension.",
-                   in_message(*settings.source_path).c_str());
-  if (is_standard_output(*named)) set_progress_stream(stderr);
+  const std::string named = default_name(*settings.source_path, command);
+  refuse_destination(command, named);
+  if (is_standard_output(named)) set_progress_stream(stderr);
   print_progress("Destination file set to '%s'.\n",
-                 printable_name(*named, progress_stream()).c_str());
-  return *named;
+                 printable_name(named, progress_stream()).c_str());
+  return named;
+}
+
+// The largest file an import reads; no picture in any form comes near it.
+constexpr std::size_t kLargestSourceFile = 64u << 20;
+
+// Reads a source of any kind or ends the run; returns the file's size. A
+// file over the limit gives no bytes, which no command takes for a picture.
+std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::int64_t size = 0;
+  if (path_exists(path) &&
+      load_whole_file(path, kLargestSourceFile, bytes, &size) != LoadResult::unreadable)
+    return size;
+  die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
 }
 
 void start_working(Start start, const KoalaPicture& source, KoalaPicture& working) {
@@ -70,6 +114,7 @@ void start_working(Start start, const KoalaPicture& source, KoalaPicture& workin
     case Start::all_zeros:
       working.fill(0);
       return;
+    case Start::built:
     case Start::nothing:
       return;
   }
@@ -128,14 +173,18 @@ int run_bitmosaic(int argc, char** argv) {
   KoalaPicture source;
   KoalaPicture second;
   KoalaPicture working;
-  const std::int64_t source_size = load_picture(*settings.source_path, source);
+  std::vector<std::uint8_t> source_file;
+  const std::int64_t source_size =
+      command.source == Source::koala_picture
+          ? load_picture(*settings.source_path, source)
+          : load_source_file(*settings.source_path, source_file);
   if (command.second_picture) {
     if (!settings.second_path) die_with_usage("ERROR: File '<pic2>' not found.");
     load_picture(*settings.second_path, second);
   }
   start_working(command.start, source, working);
   if (command.apply != nullptr) {
-    RunPictures pictures{source, source_size, second, working};
+    RunPictures pictures{source, source_size, second, working, source_file};
     command.apply(settings, pictures);
   }
   if (command.output == Output::nothing) return 0;

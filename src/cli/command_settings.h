@@ -56,6 +56,7 @@ struct CommandSettings {
   bool colcopy = false;
   bool png = false;   // save the picture as a PNG image instead
   bool show = false;  // draw the picture in the terminal; writes nothing
+  bool import = false;  // bring a PNG image or a Koala picture of any form in
 };
 
 }  // namespace bitmosaic

@@ -9,7 +9,9 @@ using S = CommandSettings;
 constexpr const char* kKoala = ".out.kla";
 
 // Columns: keyword, flag, extra flag, numbers, second picture, destination
-// argument, start, output, default suffix, function.
+// argument, start, output, default suffix, function; then, where they
+// differ from the defaults, source, fallback suffix, refused suffix and its
+// message.
 constexpr Command kCommands[] = {
     {"mask", &S::mask, nullptr, Grammar::none, true, true,
      Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
@@ -56,6 +58,9 @@ constexpr Command kCommands[] = {
      Start::copy_of_source, Output::png_image, ".png", nullptr},
     {"show", &S::show, nullptr, Grammar::none, false, false,
      Start::nothing, Output::nothing, nullptr, apply_show},
+    {"import", &S::import, nullptr, Grammar::none, false, true,
+     Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
+     ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures."},
 };
 
 }  // namespace

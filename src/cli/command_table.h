@@ -24,10 +24,17 @@ enum class Grammar {
   horizontal_offset,
 };
 
+// What the source must be.
+enum class Source {
+  koala_picture,  // exactly 10003 bytes
+  any_file,       // whatever a readable regular file holds; the command decides
+};
+
 // What the working picture holds before the command applies.
 enum class Start {
   copy_of_source,
   all_zeros,  // load address and background included
+  built,      // the command's function makes all of it from the source file
   nothing,    // the command only reads the source
 };
 
@@ -40,10 +47,11 @@ enum class Output {
 
 // The pictures of one run, as a command's function sees them.
 struct RunPictures {
-  const KoalaPicture& source;
-  std::int64_t source_size;    // the size of the source file that was loaded
+  const KoalaPicture& source;  // loaded for rows whose source is a Koala picture
+  std::int64_t source_size;    // the size of the source file
   const KoalaPicture& second;  // loaded only for rows that read a second picture
   KoalaPicture& working;       // what the run saves
+  std::span<const std::uint8_t> source_file;  // the bytes, for rows that take any file
 };
 
 using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);
@@ -59,6 +67,14 @@ struct Command {
   Output output;
   const char* default_suffix;  // replaces the source's extension when no destination is named
   CommandFunction apply;       // nullptr: the start and the output are the whole command
+  Source source = Source::koala_picture;
+  // The default destination's suffix when default_suffix would name the
+  // source itself; nullptr where it cannot.
+  const char* fallback_suffix = nullptr;
+  // A destination ending in this (in any case) is refused before anything
+  // is read, with the message (one %s: the destination).
+  const char* refused_suffix = nullptr;
+  const char* refused_message = nullptr;
 };
 
 // Every row, in the order the first word is compared with them.

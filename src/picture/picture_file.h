@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace bitmosaic {
 
@@ -31,6 +32,12 @@ enum class LoadResult {
 LoadResult load_file_bytes(const std::string& path,
                            std::span<std::uint8_t> destination,
                            std::int64_t* size);
+
+// Reads the whole file at `path` into `bytes` when it is a readable regular
+// file of at most `limit` bytes; its size is stored in `*size` either way
+// (wrong_size: larger than the limit, nothing read).
+LoadResult load_whole_file(const std::string& path, std::size_t limit,
+                           std::vector<std::uint8_t>& bytes, std::int64_t* size);
 
 struct SaveResult {
   bool written = false;

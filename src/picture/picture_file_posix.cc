@@ -365,6 +365,22 @@ LoadResult load_file_bytes(const std::string& path,
   return complete ? LoadResult::loaded : LoadResult::unreadable;
 }
 
+LoadResult load_whole_file(const std::string& path, std::size_t limit,
+                           std::vector<std::uint8_t>& bytes, std::int64_t* size) {
+  struct stat info;
+  const int fd = open_regular_file(path, &info);
+  if (fd < 0) return LoadResult::unreadable;
+  *size = info.st_size;
+  if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > limit) {
+    ::close(fd);
+    return LoadResult::wrong_size;
+  }
+  bytes.resize(static_cast<std::size_t>(info.st_size));
+  const bool complete = read_exactly(fd, bytes);
+  ::close(fd);
+  return complete ? LoadResult::loaded : LoadResult::unreadable;
+}
+
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   if (path.empty()) return failure(ENOENT);
   const Located found = locate(path);

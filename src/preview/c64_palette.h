@@ -1,10 +1,13 @@
-// The 16 colours of the C64 as RGB, black to light grey, in the machine's
-// colour order. These are the values of the palette published by its author
-// and used by the best-known converters and decoders.
+// The 16 colours of the C64 as RGB, in the machine's colour order (black,
+// white, red, cyan, purple, green, blue, yellow, orange, brown, pink, dark
+// grey, grey, light green, light blue, light grey), as the common emulators,
+// converters and paint programs render them. pepto, the long-standing
+// reference measured from real machines, is what the previews draw with.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace bitmosaic {
 
@@ -12,11 +15,17 @@ struct Rgb {
   std::uint8_t red, green, blue;
 };
 
-inline constexpr std::array<Rgb, 16> kC64Palette = {{
-    {0x00, 0x00, 0x00}, {0xFF, 0xFF, 0xFF}, {0x68, 0x37, 0x2B}, {0x70, 0xA4, 0xB2},
-    {0x6F, 0x3D, 0x86}, {0x58, 0x8D, 0x43}, {0x35, 0x28, 0x79}, {0xB8, 0xC7, 0x6F},
-    {0x6F, 0x4F, 0x25}, {0x43, 0x39, 0x00}, {0x9A, 0x67, 0x59}, {0x44, 0x44, 0x44},
-    {0x6C, 0x6C, 0x6C}, {0x9A, 0xD2, 0x84}, {0x6C, 0x5E, 0xB5}, {0x95, 0x95, 0x95},
-}};
+using C64Colours = std::array<Rgb, 16>;
+
+struct Palette {
+  const char* name;
+  C64Colours colours;
+};
+
+// Every palette an imported image may have been drawn with, pepto first.
+std::span<const Palette> c64_palettes();
+
+// pepto.
+const C64Colours& default_palette();
 
 }  // namespace bitmosaic

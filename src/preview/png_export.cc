@@ -36,7 +36,7 @@ bool write_png(const PackedRows& rows, const png_color* palette,
   png_set_write_fn(png, buffer, append_to_buffer, no_flush);
   png_set_IHDR(png, info, kPngWidth, kPngHeight, 4, PNG_COLOR_TYPE_PALETTE,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_PLTE(png, info, palette, static_cast<int>(kC64Palette.size()));
+  png_set_PLTE(png, info, palette, static_cast<int>(std::tuple_size_v<C64Colours>));
   png_write_info(png, info);
   for (const auto& row : rows) png_write_row(png, row.data());
   png_write_end(png, nullptr);
@@ -75,9 +75,10 @@ int displayed_colour(const KoalaPicture& picture, int x, int y) {
 std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture) {
   static PackedRows rows;
   pack_rows(picture, rows);
-  std::array<png_color, kC64Palette.size()> palette;
+  const C64Colours& colours = default_palette();
+  std::array<png_color, std::tuple_size_v<C64Colours>> palette;
   for (std::size_t i = 0; i < palette.size(); ++i)
-    palette[i] = {kC64Palette[i].red, kC64Palette[i].green, kC64Palette[i].blue};
+    palette[i] = {colours[i].red, colours[i].green, colours[i].blue};
   std::vector<std::uint8_t> buffer;
   buffer.reserve(kPngHeight * (kRowBytes + 1));  // room for the rows even unpacked
   if (!write_png(rows, palette.data(), &buffer)) return std::nullopt;

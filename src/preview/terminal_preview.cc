@@ -15,7 +15,7 @@ constexpr int kForeground = 38;
 constexpr int kBackground = 48;
 
 void set_colour(int layer, int colour) {
-  const Rgb& rgb = kC64Palette[static_cast<std::size_t>(colour)];
+  const Rgb& rgb = default_palette()[static_cast<std::size_t>(colour)];
   std::printf("\x1b[%d;2;%d;%d;%dm", layer, rgb.red, rgb.green, rgb.blue);
 }
 

@@ -24,7 +24,7 @@ std::string progress_of(const char* keyword, const CommandSettings& settings) {
   const KoalaPicture source = pattern_picture(1);
   const KoalaPicture second = pattern_picture(2);
   KoalaPicture working = source;
-  RunPictures pictures{source, 10003, second, working};
+  RunPictures pictures{source, 10003, second, working, {}};
   ::testing::internal::CaptureStdout();
   row(keyword).apply(settings, pictures);
   return ::testing::internal::GetCapturedStdout();

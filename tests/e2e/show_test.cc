@@ -20,7 +20,7 @@ using testing::ToolResult;
 using testing::write_picture;
 
 std::string rgb_text(int colour) {
-  const Rgb& rgb = kC64Palette[static_cast<std::size_t>(colour)];
+  const Rgb& rgb = default_palette()[static_cast<std::size_t>(colour)];
   return std::to_string(rgb.red) + ";" + std::to_string(rgb.green) + ";" +
          std::to_string(rgb.blue);
 }

@@ -1,0 +1,451 @@
+#include "import/image_to_koala.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "import/koala_forms.h"
+#include "preview/c64_palette.h"
+#include "report/info_report.h"
+
+namespace bitmosaic {
+namespace {
+
+// Where the picture lies in the image, and how many image pixels make one
+// multicolour pixel.
+struct PictureArea {
+  int left;
+  int top;
+  int pixel_width;
+};
+
+PictureArea area_of(const RgbImage& image) {
+  if (image.width == 384) return {32, 35, 2};
+  return {0, 0, image.width / kPixelColumns};
+}
+
+// A colour further than this (Euclidean, in 0..255 steps) from its nearest
+// C64 colour is no C64 colour. Neighbours in one palette lie 25 or more
+// apart, the same colour in two palettes up to about 150.
+constexpr double kFarDistance = 40.0;
+
+constexpr std::size_t kPictureArea = kPixelColumns * kPixelLines;  // 32000
+
+double distance(std::uint32_t rgb, const Rgb& colour) {
+  const double red = static_cast<int>(rgb >> 16) - colour.red;
+  const double green = static_cast<int>((rgb >> 8) & 0xFF) - colour.green;
+  const double blue = static_cast<int>(rgb & 0xFF) - colour.blue;
+  return std::sqrt(red * red + green * green + blue * blue);
+}
+
+struct Nearest {
+  int colour;
+  double distance;
+};
+
+Nearest nearest(std::uint32_t rgb, const C64Colours& palette) {
+  Nearest best{0, distance(rgb, palette[0])};
+  for (int colour = 1; colour < 16; ++colour) {
+    const double d = distance(rgb, palette[static_cast<std::size_t>(colour)]);
+    if (d < best.distance) best = {colour, d};
+  }
+  return best;
+}
+
+std::string format(const char* format, auto... values) {
+  char line[512];
+  std::snprintf(line, sizeof line, format, values...);
+  return line;
+}
+
+// A colour of the image with the first pixel (image coordinates) showing it.
+struct ImageColour {
+  std::uint32_t rgb;  // 0xRRGGBB
+  int x, y;
+};
+
+// The distinct colours of the picture in the order they first appear, and
+// for every multicolour pixel the index of its colour.
+struct ColourCensus {
+  std::vector<ImageColour> colours;
+  std::unique_ptr<std::uint16_t[]> index_of_pixel;  // kPictureArea entries, row by row
+  std::string error;                                // a pixel pair of two colours
+};
+
+// The three colour bytes of a pixel as one word, compared without decoding.
+constexpr std::uint32_t kColourBytes =
+    std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+
+std::uint32_t colour_word(const std::uint8_t* pixel) {
+  std::uint32_t word;
+  std::memcpy(&word, pixel, sizeof word);
+  return word & kColourBytes;
+}
+
+// Open addressing from colour words to census indexes, doubled whenever it
+// is half full: a picture of 16 colours never clears more than a few KiB.
+struct ColourTable {
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no colour word has all bits set
+  std::vector<std::uint32_t> keys = std::vector<std::uint32_t>(64, kEmpty);
+  std::vector<std::uint16_t> values = std::vector<std::uint16_t>(64);
+  std::size_t count = 0;
+
+  std::size_t slot_for(std::uint32_t word) const {
+    std::size_t slot = static_cast<std::size_t>((word * 2654435761u) >> 8) & (keys.size() - 1);
+    while (keys[slot] != kEmpty && keys[slot] != word) slot = (slot + 1) & (keys.size() - 1);
+    return slot;
+  }
+
+  void grow() {
+    ColourTable larger;
+    larger.keys.assign(2 * keys.size(), kEmpty);
+    larger.values.resize(larger.keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i] == kEmpty) continue;
+      const std::size_t slot = larger.slot_for(keys[i]);
+      larger.keys[slot] = keys[i];
+      larger.values[slot] = values[i];
+    }
+    keys.swap(larger.keys);
+    values.swap(larger.values);
+  }
+
+  // The index stored for `word`; a new word gets `next`, and `added` says so.
+  std::uint16_t find_or_add(std::uint32_t word, std::uint16_t next, bool& added) {
+    const std::size_t slot = slot_for(word);
+    added = keys[slot] == kEmpty;
+    if (!added) return values[slot];
+    keys[slot] = word;
+    values[slot] = next;
+    if (2 * ++count > keys.size()) grow();
+    return next;
+  }
+};
+
+// One pass over the picture: the pixel pairs are checked (in row order; the
+// first pair of two colours is the message) and the colours counted.
+// Neighbouring pixels mostly share a colour, and a picture has few colours:
+// the pixel before and a small direct-mapped cache answer almost every
+// look-up before the table is asked.
+template <int kPixelWidth>
+void census_pass(const RgbImage& image, const PictureArea& area, const std::string& name,
+                 ColourCensus& census) {
+  ColourTable table;
+  constexpr std::size_t kCacheSize = 64;
+  std::array<std::uint32_t, kCacheSize> cached_words;
+  std::array<std::uint16_t, kCacheSize> cached_indexes{};
+  cached_words.fill(ColourTable::kEmpty);
+  std::uint32_t last_word = ~kColourBytes;  // matches no pixel
+  std::uint16_t last_index = 0;
+  for (int y = 0; y < kPixelLines; ++y) {
+    const int image_y = area.top + y;
+    const std::uint8_t* pixel =
+        &image.pixels[4 * (static_cast<std::size_t>(image_y) * static_cast<std::size_t>(image.width) +
+                           static_cast<std::size_t>(area.left))];
+    std::uint16_t* index = &census.index_of_pixel[static_cast<std::size_t>(y) * kPixelColumns];
+    for (int x = 0; x < kPixelColumns; ++x, pixel += 4 * kPixelWidth) {
+      std::uint32_t word;
+      if constexpr (kPixelWidth == 2) {
+        std::uint64_t pair;  // both pixels of the pair in one load
+        std::memcpy(&pair, pixel, sizeof pair);
+        word = static_cast<std::uint32_t>(pair) & kColourBytes;
+        if ((static_cast<std::uint32_t>(pair >> 32) & kColourBytes) != word) {
+          census.error = format("ERROR: Image '%s' has two colours in the pixel pair at %i, %i; "
+                                "multicolour pixels are two pixels wide.",
+                                name.c_str(), area.left + 2 * x, image_y);
+          return;
+        }
+      } else {
+        word = colour_word(pixel);
+      }
+      if (word != last_word) {
+        last_word = word;
+        const std::size_t line = (word * 2654435761u) >> 26;
+        if (cached_words[line] == word) {
+          last_index = cached_indexes[line];
+        } else {
+          bool added = false;
+          last_index =
+              table.find_or_add(word, static_cast<std::uint16_t>(census.colours.size()), added);
+          if (added) {
+            const int image_x = area.left + x * kPixelWidth;
+            census.colours.push_back({image.rgb(image_x, image_y), image_x, image_y});
+          }
+          cached_words[line] = word;
+          cached_indexes[line] = last_index;
+        }
+      }
+      index[x] = last_index;
+    }
+  }
+}
+
+ColourCensus take_census(const RgbImage& image, const PictureArea& area, const std::string& name) {
+  ColourCensus census;
+  census.index_of_pixel.reset(new std::uint16_t[kPictureArea]);
+  if (area.pixel_width == 2)
+    census_pass<2>(image, area, name, census);
+  else
+    census_pass<1>(image, area, name, census);
+  return census;
+}
+
+const Palette& best_palette(const std::vector<ImageColour>& colours) {
+  const std::span<const Palette> palettes = c64_palettes();
+  const Palette* best = &palettes[0];
+  double best_total = INFINITY;
+  for (const Palette& palette : palettes) {
+    double total = 0;
+    for (const ImageColour& colour : colours) total += nearest(colour.rgb, palette.colours).distance;
+    if (total < best_total) {
+      best_total = total;
+      best = &palette;
+    }
+  }
+  return *best;
+}
+
+// The C64 colour of each image colour, or the message of the first colour
+// that has none or shares one with another.
+std::string map_colours(const std::vector<ImageColour>& colours, const Palette& palette,
+                        const std::string& name, std::vector<std::uint8_t>& numbers) {
+  std::array<int, 16> first_with = {};
+  first_with.fill(-1);
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    const ImageColour& colour = colours[i];
+    const Nearest found = nearest(colour.rgb, palette.colours);
+    if (found.distance > kFarDistance)
+      return format("ERROR: Image '%s' has the colour #%06x at %i, %i, "
+                    "which is far from every colour of palette %s.",
+                    name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
+    int& first = first_with[static_cast<std::size_t>(found.colour)];
+    if (first >= 0) {
+      const ImageColour& other = colours[static_cast<std::size_t>(first)];
+      return format("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x (at %i, %i), "
+                    "which both become colour %i [%s] of palette %s.",
+                    name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x, colour.y,
+                    found.colour, colour_name(found.colour), palette.name);
+    }
+    first = static_cast<int>(i);
+    numbers.push_back(static_cast<std::uint8_t>(found.colour));
+  }
+  return {};
+}
+
+using ColourGrid = std::array<std::uint8_t, kPictureArea>;  // colour numbers, row by row
+using CellMasks = std::array<std::uint16_t, kCellColumns * kCellRows>;  // bit n: colour n shown
+
+constexpr std::size_t cell_index(int column, int row) {
+  return static_cast<std::size_t>(row * kCellColumns + column);
+}
+
+// How many colours a cell mask holds, without a library call on machines
+// that have no population-count instruction.
+constexpr int colours_in(std::uint16_t mask) {
+  unsigned bits = mask;
+  bits = bits - ((bits >> 1) & 0x5555u);
+  bits = (bits & 0x3333u) + ((bits >> 2) & 0x3333u);
+  bits = (bits + (bits >> 4)) & 0x0F0Fu;
+  return static_cast<int>((bits + (bits >> 8)) & 0x1Fu);
+}
+static_assert(colours_in(0) == 0 && colours_in(0xFFFF) == 16 && colours_in(0x8421) == 4);
+
+using PixelCounts = std::array<int, 16>;
+
+// The colour number of every pixel, how many pixels show each colour, and
+// which colours each cell shows, in one pass four pixels at a time.
+void sort_pixels(const ColourCensus& census, const std::vector<std::uint8_t>& numbers,
+                 ColourGrid& grid, PixelCounts& pixels, CellMasks& masks) {
+  masks.fill(0);
+  const std::uint16_t* index = census.index_of_pixel.get();
+  std::uint8_t* colour = grid.data();
+  for (int y = 0; y < kPixelLines; ++y) {
+    std::uint16_t* row = &masks[cell_index(0, y / kLinesPerCell)];
+    for (int column = 0; column < kCellColumns; ++column, index += 4, colour += 4) {
+      const std::uint8_t c0 = numbers[index[0]], c1 = numbers[index[1]];
+      const std::uint8_t c2 = numbers[index[2]], c3 = numbers[index[3]];
+      colour[0] = c0;
+      colour[1] = c1;
+      colour[2] = c2;
+      colour[3] = c3;
+      ++pixels[c0];
+      ++pixels[c1];
+      ++pixels[c2];
+      ++pixels[c3];
+      row[column] |= static_cast<std::uint16_t>(1u << c0 | 1u << c1 | 1u << c2 | 1u << c3);
+    }
+  }
+}
+
+std::string check_cell_colours(const CellMasks& masks, const std::string& name) {
+  constexpr int kListed = 20;
+  std::string message;
+  int crowded = 0;
+  for (int row = 0; row < kCellRows; ++row)
+    for (int column = 0; column < kCellColumns; ++column) {
+      const int count = colours_in(masks[cell_index(column, row)]);
+      if (count <= 4) continue;
+      if (++crowded > kListed) continue;
+      if (!message.empty()) message += "\n";
+      message += format("ERROR: Cell col %i, row %i of '%s' has %i colours; "
+                        "a cell shows at most 4, one of them the background.",
+                        column, row, name.c_str(), count);
+    }
+  if (crowded > kListed) message += format("\n... and %i more cells.", crowded - kListed);
+  return message;
+}
+
+struct Background {
+  int colour = -1;           // -1: none can be
+  int first_column = 0, first_row = 0;  // two full cells with nothing in common
+  int second_column = 0, second_row = 0;
+};
+
+Background choose_background(const CellMasks& masks, const PixelCounts& pixels) {
+  Background background;
+  std::uint16_t candidates = 0xFFFF;
+  int first_full = -1;
+  for (std::size_t cell = 0; cell < masks.size(); ++cell) {
+    if (colours_in(masks[cell]) != 4) continue;
+    if (first_full < 0) first_full = static_cast<int>(cell);
+    candidates &= masks[cell];
+    if (candidates == 0) {
+      // Name two full cells that share no colour where there are such,
+      // else the first one and the one that left no colour in common.
+      int a = first_full;
+      int b = static_cast<int>(cell);
+      for (std::size_t i = 0; i < masks.size(); ++i)
+        for (std::size_t j = i + 1; j < masks.size(); ++j)
+          if (colours_in(masks[i]) == 4 && colours_in(masks[j]) == 4 &&
+              (masks[i] & masks[j]) == 0) {
+            a = static_cast<int>(i);
+            b = static_cast<int>(j);
+            i = j = masks.size();
+          }
+      background.first_column = a % kCellColumns;
+      background.first_row = a / kCellColumns;
+      background.second_column = b % kCellColumns;
+      background.second_row = b / kCellColumns;
+      return background;
+    }
+  }
+  for (int colour = 0; colour < 16; ++colour)
+    if ((candidates >> colour & 1) != 0 &&
+        (background.colour < 0 || pixels[static_cast<std::size_t>(colour)] >
+                                      pixels[static_cast<std::size_t>(background.colour)]))
+      background.colour = colour;
+  return background;
+}
+
+// The colour in each of the bit pairs 01, 10 and 11 of a cell.
+using Slots = std::array<int, 4>;  // index 0 unused: the background
+
+Slots assign_slots(std::uint16_t shown, const Slots& before, const Slots* above) {
+  Slots slots = {0, -1, -1, -1};
+  std::uint16_t left = shown;
+  const auto keep_from = [&](const Slots& earlier) {
+    for (int slot = 1; slot <= 3; ++slot) {
+      const int colour = earlier[static_cast<std::size_t>(slot)];
+      if (slots[static_cast<std::size_t>(slot)] < 0 && (left >> colour & 1) != 0) {
+        slots[static_cast<std::size_t>(slot)] = colour;
+        left = static_cast<std::uint16_t>(left & ~(1u << colour));
+      }
+    }
+  };
+  keep_from(before);
+  if (above != nullptr) keep_from(*above);
+  for (; left != 0; left = static_cast<std::uint16_t>(left & (left - 1))) {
+    const int colour = std::countr_zero(left);
+    int slot = 1;
+    while (slots[static_cast<std::size_t>(slot)] >= 0) ++slot;
+    slots[static_cast<std::size_t>(slot)] = colour;
+  }
+  for (int slot = 1; slot <= 3; ++slot)
+    if (slots[static_cast<std::size_t>(slot)] < 0)
+      slots[static_cast<std::size_t>(slot)] = before[static_cast<std::size_t>(slot)];
+  return slots;
+}
+
+KoalaPicture encode(const ColourGrid& grid, const CellMasks& masks, int background) {
+  KoalaPicture picture{};
+  picture[kLoadAddressOffset] = kDefaultLoadAddress & 0xFF;
+  picture[kLoadAddressOffset + 1] = kDefaultLoadAddress >> 8;
+  picture[kBackgroundOffset] = static_cast<std::uint8_t>(background);
+  std::vector<Slots> chosen(masks.size());
+  Slots before = {0, 0, 0, 0};
+  for (int row = 0; row < kCellRows; ++row)
+    for (int column = 0; column < kCellColumns; ++column) {
+      const std::size_t cell = cell_index(column, row);
+      const auto shown = static_cast<std::uint16_t>(masks[cell] & ~(1u << background));
+      const Slots* above = row > 0 ? &chosen[cell_index(column, row - 1)] : nullptr;
+      const Slots slots = assign_slots(shown, before, above);
+      chosen[cell] = before = slots;
+      std::array<int, 16> value_of{};  // the bit pair of each colour; background 0
+      for (int slot = 3; slot >= 1; --slot)
+        if ((shown >> slots[static_cast<std::size_t>(slot)] & 1) != 0)
+          value_of[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)])] = slot;
+      picture[screen_colour_offset(column, row)] =
+          static_cast<std::uint8_t>(slots[1] << 4 | slots[2]);
+      picture[colour_ram_offset(column, row)] = static_cast<std::uint8_t>(slots[3]);
+      for (int line = 0; line < kLinesPerCell; ++line) {
+        const std::uint8_t* colour =
+            &grid[static_cast<std::size_t>((row * kLinesPerCell + line) * kPixelColumns +
+                                           column * kPixelsPerByte)];
+        picture[cell_byte_offset(column, row, line)] = static_cast<std::uint8_t>(
+            value_of[colour[0]] << 6 | value_of[colour[1]] << 4 | value_of[colour[2]] << 2 |
+            value_of[colour[3]]);
+      }
+    }
+  return picture;
+}
+
+}  // namespace
+
+bool is_importable_size(int width, int height) {
+  return (width == 160 && height == 200) || (width == 320 && height == 200) ||
+         (width == 384 && height == 272);
+}
+
+Conversion image_to_koala(const RgbImage& image, const std::string& name) {
+  Conversion result;
+  if (!is_importable_size(image.width, image.height)) {
+    result.error = format("ERROR: Image '%s' is %ix%i pixels; "
+                          "import takes 160x200, 320x200 or 384x272.",
+                          name.c_str(), image.width, image.height);
+    return result;
+  }
+  const PictureArea area = area_of(image);
+  const ColourCensus census = take_census(image, area, name);
+  result.error = census.error;
+  if (!result.error.empty()) return result;
+  const Palette& palette = best_palette(census.colours);
+  std::vector<std::uint8_t> numbers;
+  result.error = map_colours(census.colours, palette, name, numbers);
+  if (!result.error.empty()) return result;
+  ColourGrid grid;
+  PixelCounts pixels{};
+  CellMasks masks;
+  sort_pixels(census, numbers, grid, pixels, masks);
+  result.error = check_cell_colours(masks, name);
+  if (!result.error.empty()) return result;
+  const Background background = choose_background(masks, pixels);
+  if (background.colour < 0) {
+    result.error = format("ERROR: No colour of '%s' can be the background: it must be in every "
+                          "cell that shows 4 colours, and none is (see col %i, row %i and "
+                          "col %i, row %i).",
+                          name.c_str(), background.first_column, background.first_row,
+                          background.second_column, background.second_row);
+    return result;
+  }
+  result.picture = encode(grid, masks, background.colour);
+  result.palette = palette.name;
+  result.background = background.colour;
+  result.converted = true;
+  return result;
+}
+
+}  // namespace bitmosaic
