@@ -6,7 +6,10 @@
 // folder that holds:
 //   pic.kla     the picture bytes repeated to exactly 10003 bytes
 //   second.kla  the same bytes reversed, also 10003 bytes
-//   odd.kla     the picture bytes as they are (almost always a wrong size)
+//   odd.kla     the picture bytes as they are (almost always a wrong size;
+//               import reads them as whatever they are)
+//   raw.png     the PNG signature followed by the picture bytes, so that
+//               import decodes them as a PNG image
 //   pipe.kla    a FIFO, and folder.kla, a directory
 // Arguments may not contain '/', so a run can only touch that folder.
 //
@@ -34,8 +37,9 @@
 namespace {
 
 constexpr std::size_t kMaxArguments = 12;
-const std::set<std::string> kFixtures = {"pic.kla", "second.kla", "odd.kla",
-                                         "pipe.kla", "folder.kla"};
+const std::set<std::string> kFixtures = {"pic.kla",  "second.kla", "odd.kla",
+                                         "raw.png",  "pipe.kla",   "folder.kla"};
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
 [[noreturn]] void broken(const char* promise, const std::string& name) {
   std::fprintf(stderr, "bitmosaic fuzz: %s: '%s'\n", promise, name.c_str());
@@ -67,7 +71,7 @@ std::vector<std::uint8_t> read_whole(const std::string& name) {
 }
 
 void write_whole(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  if (!bitmosaic::save_file_bytes(bytes, name)) std::abort();
+  if (!bitmosaic::save_file_bytes(bytes, name).written) std::abort();
 }
 
 std::vector<std::uint8_t> repeated_to_picture_size(const std::uint8_t* data, std::size_t size) {
@@ -78,9 +82,8 @@ std::vector<std::uint8_t> repeated_to_picture_size(const std::uint8_t* data, std
 }
 
 bool is_png(const std::vector<std::uint8_t>& bytes) {
-  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  return bytes.size() > sizeof kSignature &&
-         std::equal(kSignature, kSignature + sizeof kSignature, bytes.begin());
+  return bytes.size() > sizeof kPngSignature &&
+         std::equal(kPngSignature, kPngSignature + sizeof kPngSignature, bytes.begin());
 }
 
 // Splits off the argument lines; false when the input is not one we run.
@@ -153,6 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   write_whole("pic.kla", picture);
   write_whole("second.kla", repeated_to_picture_size(reversed.data(), reversed.size()));
   write_whole("odd.kla", std::vector<std::uint8_t>(data, data + size));
+  std::vector<std::uint8_t> png(kPngSignature, kPngSignature + sizeof kPngSignature);
+  png.insert(png.end(), data, data + size);
+  write_whole("raw.png", png);
   const std::set<std::string> before = folder_entries();
 
   const int status = bitmosaic::testing::run_in_process(arguments);

@@ -61,7 +61,8 @@ constexpr const char* kDetailedHelp =
     "Always provide the full file name including extension \n"
     "\n"
     "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
-    "show ......... Shows the picture in the terminal (24-bit colours) \n";
+    "show ......... Shows the picture in the terminal (24-bit colours) \n"
+    "import ....... Reads a PNG image or a Koala file of any form as a Koala picture \n";
 
 constexpr const char* kExamples =
     "Examples: \n"

@@ -2,6 +2,7 @@
 // typed, a run ends with status 0 or 1, never with a sanitizer report; a
 // failed run leaves every file as it was; a successful run changes at most
 // its destination, and that then holds a whole picture or a valid PNG image.
+// import also gets random bytes, alone and behind a PNG signature.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "picture/koala_picture.h"
+#include "screenshot.h"
 #include "support/pattern_picture.h"
 #include "support/png_decode.h"
 #include "support/run_tool.h"
@@ -34,11 +36,18 @@ const std::vector<std::string> kFirstWords = {
     "info",    "del",      "crop",     "delete",  "delv",    "filter", "mask",    "imask",
     "replace", "replacev", "replaceh", "insert",  "insertv", "inserth", "move",   "movev",
     "moveh",   "merge",    "merge+",   "colcopy", "png",     "show",   "help",    "more",
-    "examples", "--help",  "-h",       "--version", "-V",    "",       "DEL",     "pic.kla"};
+    "examples", "--help",  "-h",       "--version", "-V",    "",       "DEL",     "pic.kla",
+    "import"};
 
 const std::vector<std::string> kFileWords = {
     "pic.kla",   "second.kla", "short.kla",   "long.kla", "empty.kla", "folder.kla",
-    "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r"};
+    "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r",
+    "art.png",   "noise.png",  "noise.bin"};
+
+// What import gets as its source: images, pictures and noise.
+const std::vector<std::string> kImportSources = {"art.png", "noise.png", "noise.bin",
+                                                 "pic.kla", "short.kla", "empty.kla",
+                                                 "pipe.kla", "noext"};
 
 const std::vector<std::string> kNumberWords = {
     "",    "0",    "1",   "7",    "24",  "25",   "39",          "40",          "199",
@@ -57,7 +66,8 @@ const std::vector<CommandShape> kCommandShapes = {
     {"mask", 0, 2},    {"imask", 0, 2},    {"replace", 4, 2},  {"replacev", 1, 2},
     {"replaceh", 1, 2}, {"insert", 4, 2},  {"insertv", 1, 2},  {"inserth", 1, 2},
     {"move", 2, 1},    {"movev", 1, 1},    {"moveh", 1, 1},    {"merge", 0, 2},
-    {"merge+", 0, 2},  {"colcopy", 0, 2},  {"png", 0, 1},      {"show", 0, 1}};
+    {"merge+", 0, 2},  {"colcopy", 0, 2},  {"png", 0, 1},      {"show", 0, 1},
+    {"import", 0, 1}};
 
 using Snapshot = std::map<std::string, std::string>;  // name -> kind and content
 
@@ -94,6 +104,16 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     write_file(dir_.file("short.kla"), bytes.substr(0, kKoalaFileSize - 1));
     write_file(dir_.file("long.kla"), bytes + "x");
     write_file(dir_.file("empty.kla"), "");
+    // A valid image, and noise of a random length, once behind a PNG signature.
+    static const std::string art =
+        render_png(picture, default_palette(), 320, 200, PngLayout::rgb);
+    write_file(dir_.file("art.png"), art);
+    std::string noise(static_cast<std::size_t>(between(0, 12000)), '\0');
+    for (char& c : noise) c = static_cast<char>(between(0, 255));
+    if (between(0, 1) == 0 && noise.size() > 100)  // runs, as packed pictures have
+      noise.replace(static_cast<std::size_t>(between(0, 50)), 3, "\xFE\x00\x00");
+    write_file(dir_.file("noise.bin"), noise);
+    write_file(dir_.file("noise.png"), art.substr(0, static_cast<std::size_t>(between(8, 200))) + noise);
   }
 
   template <typename T>
@@ -129,7 +149,10 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     const auto& [keyword, numbers, pictures] = pick(kCommandShapes);
     std::vector<std::string> arguments{keyword};
     for (int count = numbers; count > 0; --count) arguments.push_back(random_number());
-    arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "pic.kla");
+    if (keyword == "import")
+      arguments.push_back(pick(kImportSources));
+    else
+      arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "pic.kla");
     if (pictures == 2) arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "second.kla");
     if (between(0, 1) == 0) arguments.push_back(pick(kFileWords));
     if (between(0, 5) == 0) arguments.push_back("-r");
