@@ -5,12 +5,18 @@
 #
 # Usage: bench/run.sh [runs per timing loop, default 200]
 # Environment: BITMOSAIC (binary, default build/bitmosaic), PNG_REFERENCE
-# (default build/png_reference). Commands run in the caller's environment,
-# locale included; the header names it.
+# (default build/png_reference), MAKE_SCREENSHOT (default
+# build/make_screenshot). Commands run in the caller's environment, locale
+# included; the header names it.
 #
 # Targets checked: every effect and info at most 0.3 x cp's instructions and
 # no more wall time or memory than cp; png at most 10 x cp's instructions and
-# no larger than the same picture written with libpng's default settings.
+# no larger than the same picture written with libpng's default settings;
+# import of a 384x272 RGBA screenshot stored without row filters at most
+# 6 x the instructions of cp of the same PNG file, on the test card and on
+# every picture under ../shared/pictures when that folder is there. The same
+# screenshots written with libpng's adaptive row filters are measured too,
+# without a target: see doc/performance.md.
 # Exits 1 when a target is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,8 +24,10 @@ root="$PWD"
 runs="${1:-200}"
 binary="$(realpath "${BITMOSAIC:-build/bitmosaic}")"
 reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
+screenshot="$(realpath "${MAKE_SCREENSHOT:-build/make_screenshot}")"
+pictures="$(realpath -m "$root/../shared/pictures")"
 
-for tool in valgrind /usr/bin/time "$binary" "$reference"; do
+for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot"; do
   if ! command -v "$tool" >/dev/null; then
     echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
@@ -126,5 +134,34 @@ size_verdict=ok
 [ "$ours" -le "$theirs" ] || { size_verdict=MISSED; missed=1; }
 echo
 echo "png size: $ours bytes; libpng defaults: $theirs bytes: $size_verdict"
+
+echo
+echo "import of a 384x272 RGBA screenshot against cp of the same PNG file"
+echo
+printf '| %-16s | %-10s | %9s | %12s | %10s | %7s | %-9s |\n' \
+  picture rows "PNG bytes" instructions "cp instr." "x cp" target
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' ------------------ ------------ ----------: \
+  -------------: ------------: --------: -----------
+sources=("$root/examples/testcard.kla")
+if [ -d "$pictures" ]; then
+  for picture in "$pictures"/*.kla; do [ -e "$picture" ] && sources+=("$picture"); done
+fi
+for source in "${sources[@]}"; do
+  for rows in unfiltered adaptive; do
+    if [ "$rows" = unfiltered ]; then "$screenshot" --unfiltered "$source" shot.png
+    else "$screenshot" "$source" shot.png; fi
+    ir="$(instructions "$b" import shot.png shot.kla)"
+    copy_ir="$(instructions cp shot.png copy.png)"
+    r_ir="$(ratio "$ir" "$copy_ir")"
+    verdict="-"
+    if [ "$rows" = unfiltered ]; then
+      verdict=ok
+      at_most "$r_ir" 6 || { verdict=MISSED; missed=1; }
+    fi
+    printf '| %-16s | %-10s | %9s | %12s | %10s | %7s | %-9s |\n' \
+      "$(basename "$source" .kla)" "$rows" "$(stat -c %s shot.png)" "$ir" "$copy_ir" "$r_ir" "$verdict"
+  done
+done
+echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi
 exit "$missed"
