@@ -1,5 +1,8 @@
 #include "app/command_steps.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "app/progress.h"
 #include "cli/fatal.h"
 #include "effects/cell_clearing.h"
@@ -68,8 +71,24 @@ void apply_info(const CommandSettings& settings, RunPictures& pictures) {
                     settings.info_col, settings.info_row);
 }
 
-void apply_show(const CommandSettings&, RunPictures& pictures) {
-  print_terminal_preview(pictures.source);
+void apply_show(const CommandSettings& settings, RunPictures& pictures) {
+  // On a terminal the picture fits its size: COLUMNS and LINES where set,
+  // else what the terminal reports. Anywhere else it is drawn full size.
+  PreviewSize size = kFullPreview;
+  if (is_terminal(stdout)) {
+    TerminalSize terminal = terminal_size(stdout).value_or(TerminalSize{80, 24});
+    if (const char* columns = std::getenv("COLUMNS"); columns != nullptr && std::atoi(columns) > 0)
+      terminal.columns = std::atoi(columns);
+    if (const char* lines = std::getenv("LINES"); lines != nullptr && std::atoi(lines) > 0)
+      terminal.lines = std::atoi(lines);
+    size = fitting_preview(terminal.columns, terminal.lines);
+  }
+  const char* announced = std::getenv("COLORTERM");
+  const bool direct = announced != nullptr && (std::strcmp(announced, "truecolor") == 0 ||
+                                               std::strcmp(announced, "24bit") == 0);
+  print_terminal_preview(pictures.source,
+                         c64_palettes()[static_cast<std::size_t>(settings.palette)].colours, size,
+                         direct ? TerminalColours::direct : TerminalColours::cube);
 }
 
 void apply_merge(const CommandSettings& settings, RunPictures& pictures) {

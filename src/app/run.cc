@@ -121,12 +121,12 @@ void start_working(Start start, const KoalaPicture& source, KoalaPicture& workin
 }
 
 SaveResult write_output(Output output, const KoalaPicture& working,
-                        const std::string& destination) {
+                        const std::string& destination, const C64Colours& palette) {
   switch (output) {
     case Output::koala_picture:
       return save_file_bytes(working, destination);
     case Output::png_image: {
-      const std::optional<std::vector<std::uint8_t>> image = encode_png(working);
+      const std::optional<std::vector<std::uint8_t>> image = encode_png(working, palette);
       if (!image) return {false, std::strerror(ENOMEM)};  // libpng fails only for memory
       return save_file_bytes(*image, destination);
     }
@@ -137,9 +137,9 @@ SaveResult write_output(Output output, const KoalaPicture& working,
 }
 
 void save_result(Output output, const KoalaPicture& working,
-                 const std::string& destination) {
+                 const std::string& destination, const C64Colours& palette) {
   print_progress("Saving...\n");
-  const SaveResult saved = write_output(output, working, destination);
+  const SaveResult saved = write_output(output, working, destination, palette);
   if (!saved.written)
     die_with_usage("ERROR: File '%s' could not be written (%s).",
                    in_message(destination).c_str(), saved.reason.c_str());
@@ -189,7 +189,8 @@ int run_bitmosaic(int argc, char** argv) {
   }
   if (command.output == Output::nothing) return 0;
 
-  save_result(command.output, working, destination);
+  save_result(command.output, working, destination,
+              c64_palettes()[static_cast<std::size_t>(settings.palette)].colours);
   if (settings.launch_viewer && !open_with_viewer(destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());
   return 0;

@@ -28,6 +28,8 @@ struct CommandSettings {
   std::int32_t info_col = -1;  // negative: no cell detail
   std::int32_t info_row = -1;
 
+  int palette = 0;  // index into c64_palettes(); png and show draw with it
+
   bool main_option_given = false;
   bool needs_second_picture = false;
   bool launch_viewer = false;

@@ -1,27 +1,12 @@
 #include "picture/koala_picture.h"
 
 #include <algorithm>
-#include <cassert>
 
 namespace bitmosaic {
 
 std::uint16_t load_address(const KoalaPicture& picture) {
   return static_cast<std::uint16_t>(picture[kLoadAddressOffset] |
                                     picture[kLoadAddressOffset + 1] << 8);
-}
-
-int pixel_colour(const KoalaPicture& picture, int column, int row, int value) {
-  switch (value) {
-    case 0:
-      return picture[kBackgroundOffset] & 0x0F;
-    case 1:
-      return picture[screen_colour_offset(column, row)] >> 4;
-    case 2:
-      return picture[screen_colour_offset(column, row)] & 0x0F;
-    default:
-      assert(value == 3);
-      return picture[colour_ram_offset(column, row)] & 0x0F;
-  }
 }
 
 void copy_cell(KoalaPicture& to, int to_column, int to_row,

@@ -76,7 +76,19 @@ std::uint16_t load_address(const KoalaPicture& picture);
 // 0 the background, 1 the high and 2 the low four bits of the screen colour,
 // 3 the low four bits of the colour-RAM byte. Only the low four bits of the
 // background and colour-RAM bytes reach the screen on the machine.
-int pixel_colour(const KoalaPicture& picture, int column, int row, int value);
+// Inline: the previews call it for every cell.
+inline int pixel_colour(const KoalaPicture& picture, int column, int row, int value) {
+  switch (value) {
+    case 0:
+      return picture[kBackgroundOffset] & 0x0F;
+    case 1:
+      return picture[screen_colour_offset(column, row)] >> 4;
+    case 2:
+      return picture[screen_colour_offset(column, row)] & 0x0F;
+    default:
+      return picture[colour_ram_offset(column, row)] & 0x0F;
+  }
+}
 
 // Copies a whole cell, its 8 bitmap bytes together with both colour bytes.
 void copy_cell(KoalaPicture& to, int to_column, int to_row,

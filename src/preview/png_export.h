@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "picture/koala_picture.h"
+#include "preview/c64_palette.h"
 
 namespace bitmosaic {
 
@@ -17,8 +18,11 @@ inline constexpr int kPngHeight = 200;
 // (0..159) of pixel line y (0..199).
 int displayed_colour(const KoalaPicture& picture, int x, int y);
 
-// A 320 x 200 palette PNG with bit depth 4 and the 16 C64 colours; nothing
-// when the encoder fails.
-std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture);
+// A 320 x 200 palette PNG with bit depth 4 and the 16 colours of `palette`;
+// nothing when there is no memory for the compressor. The file's few chunks
+// (signature, IHDR, PLTE, IDAT, IEND) are written here, the rows compressed
+// with libdeflate.
+std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture,
+                                                    const C64Colours& palette = default_palette());
 
 }  // namespace bitmosaic

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace bitmosaic {
@@ -31,6 +32,16 @@ bool console_uses_utf8();
 // True when `stream` goes to a terminal. Each platform implements this in
 // its own file.
 bool is_terminal(std::FILE* stream);
+
+struct TerminalSize {
+  int columns;
+  int lines;
+};
+
+// The size of the terminal `stream` goes to, as the terminal reports it;
+// nothing when it is no terminal or does not say. Each platform implements
+// this in its own file.
+std::optional<TerminalSize> terminal_size(std::FILE* stream);
 
 // `name` as it may be printed to `stream`: on a terminal, control
 // characters (bytes below 0x20, and 0x7F) show as '?', so that a crafted

@@ -1,4 +1,5 @@
 #include <langinfo.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -19,6 +20,13 @@ bool read_locale_codeset_is_utf8() {
 }  // namespace
 
 bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+std::optional<TerminalSize> terminal_size(std::FILE* stream) {
+  winsize size{};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+    return std::nullopt;
+  return TerminalSize{size.ws_col, size.ws_row};
+}
 
 bool console_uses_utf8() {
   static const bool utf8 = read_locale_codeset_is_utf8();

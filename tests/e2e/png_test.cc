@@ -60,9 +60,40 @@ TEST_F(PngCommand, TakesNoNumbersAndNoSecondPicture) {
   const ToolResult result = run_tool({"png", "pic.kla", "a.png", "b.png"}, options_);
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("ERROR: Bad argument b.png\n\n", result.err);
-  const ToolResult numbered = run_tool({"png", "5", "pic.kla"}, options_);
+  const ToolResult numbered = run_tool({"png", "5", "pic.png"}, options_);
   EXPECT_EQ(1, numbered.status);
-  EXPECT_EQ("ERROR: File '5' not found.", numbered.err);  // 5 is the source, pic.kla the destination
+  EXPECT_EQ("ERROR: File '5' not found.", numbered.err);  // 5 is the source, pic.png the destination
+}
+
+TEST_F(PngCommand, AKoalaNamedDestinationIsRefusedBeforeAnythingIsRead) {
+  for (const char* destination : {"pic.kla", "b.KLA"}) {
+    const ToolResult result = run_tool({"png", "missing.kla", destination}, options_);
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ(std::string("ERROR: Destination '") + destination +
+                  "' is named like a Koala picture; png writes PNG images.",
+              result.err);
+  }
+  EXPECT_EQ(make_test_card(), testing::read_picture(dir_.file("pic.kla")));
+}
+
+TEST_F(PngCommand, PaintsWithTheChosenPaletteAndNamesTheKnownOnes) {
+  const ToolResult chosen = run_tool({"png", "--palette=VICE", "pic.kla", "vice.png"}, options_);
+  ASSERT_EQ(0, chosen.status) << chosen.err;
+  const testing::DecodedPng decoded = testing::decode_png(read_file(dir_.file("vice.png")).value_or(""));
+  ASSERT_EQ(320u, decoded.width);
+  const testing::DecodedPng pepto =
+      testing::decode_png(run_tool({"png", "pic.kla", "/dev/stdout"}, options_).out);
+  EXPECT_NE(pepto.rgb, decoded.rgb);
+  const ToolResult unknown = run_tool({"png", "pic.kla", "--palette=sepia"}, options_);
+  EXPECT_EQ(1, unknown.status);
+  EXPECT_EQ("ERROR: Unknown palette 'sepia'; known palettes: pepto, colodore, colodore-soft, "
+            "colodore-vivid, vice, vice-old-lum, vice-3.7.1-internal, community-colors, "
+            "pantaloon, perplex-1, perplex-2, lenyn, archmage, electric, ste, le-funge.",
+            unknown.err);
+  // For the other commands the word is a file name, as always.
+  const ToolResult other = run_tool({"filter", "pic.kla", "--palette=vice"}, options_);
+  EXPECT_EQ(0, other.status);
+  EXPECT_TRUE(std::filesystem::exists(dir_.file("--palette=vice")));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "preview/c64_palette.h"
 #include "preview/png_export.h"
@@ -25,6 +27,47 @@ std::string rgb_text(int colour) {
          std::to_string(rgb.blue);
 }
 
+// A terminal's view of show's output: the colour codes in force at every
+// character cell, line by line.
+struct Screen {
+  std::vector<std::vector<std::pair<std::string, std::string>>> cells;  // foreground, background
+  int redundant = 0;  // colour sequences that repeat the colour in force
+  std::string problem;
+};
+
+Screen replay(const std::string& out, const std::string& glyph) {
+  Screen screen;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // a terminal's line end
+    const std::string reset = "\x1b[0m";
+    if (line.size() < reset.size() || line.substr(line.size() - reset.size()) != reset) {
+      screen.problem = "a line without the reset at its end";
+      return screen;
+    }
+    line.resize(line.size() - reset.size());
+    std::string foreground, background;
+    auto& row = screen.cells.emplace_back();
+    for (std::size_t at = 0; at < line.size();) {
+      if (line.compare(at, 2, "\x1b[") == 0) {
+        const std::size_t end = line.find('m', at);
+        const std::string code = line.substr(at + 2, end - at - 2);
+        std::string& layer = code.compare(0, 2, "38") == 0 ? foreground : background;
+        if (layer == code.substr(3)) ++screen.redundant;
+        layer = code.substr(3);
+        at = end + 1;
+      } else if (line.compare(at, glyph.size(), glyph) == 0) {
+        row.emplace_back(foreground, background);
+        at += glyph.size();
+      } else {
+        screen.problem = "an unexpected byte in line " + std::to_string(screen.cells.size());
+        return screen;
+      }
+    }
+  }
+  return screen;
+}
+
 struct ShowCase {
   const char* locale;
   std::string glyph;
@@ -32,7 +75,8 @@ struct ShowCase {
 
 class ShowCommand : public ::testing::TestWithParam<ShowCase> {};
 
-TEST_P(ShowCommand, DrawsEveryPixelPairAsAHalfBlock) {
+// Not on a terminal: full size, one character a screen pixel across.
+TEST_P(ShowCommand, DrawsEveryScreenPixelAtFullSize) {
   const ShowCase& c = GetParam();
   TempDir dir;
   const KoalaPicture card = make_test_card();
@@ -40,52 +84,107 @@ TEST_P(ShowCommand, DrawsEveryPixelPairAsAHalfBlock) {
   ToolOptions options;
   options.directory = dir.path();
   options.environment["LC_ALL"] = c.locale;
+  options.environment["COLORTERM"] = "truecolor";
+  options.environment["COLUMNS"] = "80";  // a size counts only on a terminal
   options.environment["bitmosaic"] = "1";  // show opens nothing, whatever is asked
   const ToolResult result = run_tool({"show", "pic.kla", "-r"}, options);
   ASSERT_EQ(0, result.status);
   EXPECT_EQ("", result.err);
   EXPECT_FALSE(std::filesystem::exists(dir.file("pic.out.kla")));
-
-  std::istringstream lines(result.out);
-  std::string line;
-  int count = 0;
-  int redundant = 0;
-  while (std::getline(lines, line)) {
-    const int y = 2 * count++;
-    ASSERT_LE(count, 100);
-    const std::string reset = "\x1b[0m";
-    ASSERT_EQ(reset, line.substr(line.size() - reset.size())) << "line " << count;
-    line.resize(line.size() - reset.size());
-    std::string foreground, background;
-    int x = 0;
-    for (std::size_t at = 0; at < line.size();) {
-      if (line.compare(at, 2, "\x1b[") == 0) {
-        const std::size_t end = line.find('m', at);
-        const std::string code = line.substr(at + 2, end - at - 2);
-        std::string& layer = code.compare(0, 5, "38;2;") == 0 ? foreground : background;
-        ASSERT_TRUE(code.compare(0, 5, "38;2;") == 0 || code.compare(0, 5, "48;2;") == 0)
-            << code;
-        if (layer == code.substr(5)) ++redundant;
-        layer = code.substr(5);
-        at = end + 1;
-        continue;
-      }
-      ASSERT_EQ(c.glyph, line.substr(at, c.glyph.size())) << "line " << count << " x " << x;
-      ASSERT_LT(x, 160);
-      ASSERT_EQ(rgb_text(displayed_colour(card, x, y)), foreground) << x << "," << y;
-      ASSERT_EQ(rgb_text(displayed_colour(card, x, y + 1)), background) << x << "," << y;
-      at += c.glyph.size();
-      ++x;
+  const Screen screen = replay(result.out, c.glyph);
+  ASSERT_EQ("", screen.problem);
+  ASSERT_EQ(100u, screen.cells.size());
+  for (std::size_t line = 0; line < 100; ++line) {
+    ASSERT_EQ(320u, screen.cells[line].size()) << "line " << line;
+    for (int x = 0; x < 320; ++x) {
+      const int y = 2 * static_cast<int>(line);
+      const auto& [foreground, background] = screen.cells[line][static_cast<std::size_t>(x)];
+      ASSERT_EQ("2;" + rgb_text(displayed_colour(card, x / 2, y)), foreground) << x << "," << y;
+      ASSERT_EQ("2;" + rgb_text(displayed_colour(card, x / 2, y + 1)), background) << x << "," << y;
     }
-    EXPECT_EQ(160, x) << "line " << count;
   }
-  EXPECT_EQ(100, count);
-  EXPECT_EQ(0, redundant) << "colours are only set where they change";
+  EXPECT_EQ(0, screen.redundant) << "colours are only set where they change";
 }
 
 INSTANTIATE_TEST_SUITE_P(Charsets, ShowCommand,
                          ::testing::Values(ShowCase{"C", "\xDF"},
                                            ShowCase{"C.UTF-8", "\u2580"}));
+
+// A picture of one colour everywhere: colour 2, red.
+KoalaPicture flat_red() {
+  KoalaPicture picture{};
+  picture[kBackgroundOffset] = 2;
+  return picture;
+}
+
+struct FitCase {
+  const char* columns;
+  const char* lines;
+  std::size_t drawn_columns, drawn_lines;
+};
+
+class ShowOnATerminal : public ::testing::TestWithParam<FitCase> {};
+
+TEST_P(ShowOnATerminal, DrawsTheLargestPictureOfItsShapeThatFits) {
+  const FitCase& c = GetParam();
+  TempDir dir;
+  write_picture(dir.file("pic.kla"), flat_red());
+  ToolOptions options;
+  options.directory = dir.path();
+  options.on_terminal = true;
+  options.environment["COLUMNS"] = c.columns;
+  options.environment["LINES"] = c.lines;
+  options.environment["COLORTERM"] = "24bit";
+  const ToolResult result = run_tool({"show", "pic.kla"}, options);
+  ASSERT_EQ(0, result.status);
+  const Screen screen = replay(result.out, "\xDF");
+  ASSERT_EQ("", screen.problem);
+  ASSERT_EQ(c.drawn_lines, screen.cells.size());
+  for (const auto& row : screen.cells) {
+    ASSERT_EQ(c.drawn_columns, row.size());
+    for (const auto& [foreground, background] : row) {
+      ASSERT_EQ("2;" + rgb_text(2), foreground);
+      ASSERT_EQ("2;" + rgb_text(2), background);
+    }
+  }
+  // 320 by 200 screen pixels: columns / (2 * lines) stays 1.6.
+  const double shape = static_cast<double>(c.drawn_columns) / (2.0 * c.drawn_lines);
+  EXPECT_NEAR(1.6, shape, 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ShowOnATerminal,
+                         ::testing::Values(FitCase{"80", "24", 74, 23},
+                                           FitCase{"200", "60", 189, 59},
+                                           FitCase{"120", "200", 118, 37},
+                                           FitCase{"500", "300", 320, 100}));
+
+TEST(ShowCommand, TerminalsWithoutDirectColourGetTheNearestOfThe256ColourCube) {
+  TempDir dir;
+  write_picture(dir.file("pic.kla"), flat_red());
+  ToolOptions options;
+  options.directory = dir.path();
+  options.environment["COLORTERM"] = std::nullopt;
+  const ToolResult result = run_tool({"show", "pic.kla"}, options);
+  ASSERT_EQ(0, result.status);
+  const Screen screen = replay(result.out, "\xDF");
+  ASSERT_EQ("", screen.problem);
+  ASSERT_EQ(100u, screen.cells.size());
+  // pepto's red, #68372b, is nearest to cube colour 58, #5f5f00.
+  EXPECT_EQ(std::make_pair(std::string("5;58"), std::string("5;58")), screen.cells[50][100]);
+}
+
+TEST(ShowCommand, DrawsWithTheChosenPalette) {
+  TempDir dir;
+  write_picture(dir.file("pic.kla"), flat_red());
+  ToolOptions options;
+  options.directory = dir.path();
+  options.environment["COLORTERM"] = "truecolor";
+  const ToolResult result = run_tool({"show", "--palette=Colodore", "pic.kla"}, options);
+  ASSERT_EQ(0, result.status) << result.err;
+  const Screen screen = replay(result.out, "\xDF");
+  ASSERT_EQ(100u, screen.cells.size());
+  EXPECT_EQ("2;150;40;46", screen.cells[0][0].first);  // colodore's red, #96282e
+}
 
 TEST(ShowCommand, TakesOnlyTheSource) {
   TempDir dir;

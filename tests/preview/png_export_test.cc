@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "support/pattern_picture.h"
 #include "support/png_decode.h"
@@ -55,6 +56,31 @@ TEST(PngExport, IsAFourBitPaletteImageWithTheC64Palette) {
     EXPECT_EQ(rgb >> 16, static_cast<std::uint8_t>(entry[0])) << colour;
     EXPECT_EQ((rgb >> 8) & 0xFF, static_cast<std::uint8_t>(entry[1])) << colour;
     EXPECT_EQ(rgb & 0xFF, static_cast<std::uint8_t>(entry[2])) << colour;
+  }
+}
+
+// Black everywhere but for the first cell's colour-RAM pixels: the first
+// and the last colour of a palette.
+TEST(PngExport, WritesEveryPaletteWithItsFirstAndLastColour) {
+  KoalaPicture picture{};
+  picture[cell_byte_offset(0, 0, 0)] = 0xFF;   // four pixels of value 3
+  picture[colour_ram_offset(0, 0)] = 15;
+  for (const Palette& palette : c64_palettes()) {
+    const auto png = encode_png(picture, palette.colours);
+    ASSERT_TRUE(png.has_value());
+    const testing::DecodedPng decoded = decode_png(as_string(*png));
+    ASSERT_EQ(320u, decoded.width) << palette.name;
+    const auto rgb_at = [&](int x, int y) {
+      const std::uint8_t* p = &decoded.rgb[3 * (320 * static_cast<std::size_t>(y) + x)];
+      return Rgb{p[0], p[1], p[2]};
+    };
+    for (const auto& [x, y, colour] : {std::tuple{0, 0, 15}, std::tuple{319, 199, 0}}) {
+      const Rgb shown = rgb_at(x, y);
+      const Rgb& wanted = palette.colours[static_cast<std::size_t>(colour)];
+      EXPECT_EQ(wanted.red, shown.red) << palette.name << " colour " << colour;
+      EXPECT_EQ(wanted.green, shown.green) << palette.name << " colour " << colour;
+      EXPECT_EQ(wanted.blue, shown.blue) << palette.name << " colour " << colour;
+    }
   }
 }
 
