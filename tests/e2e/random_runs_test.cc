@@ -42,7 +42,7 @@ const std::vector<std::string> kFirstWords = {
 const std::vector<std::string> kFileWords = {
     "pic.kla",   "second.kla", "short.kla",   "long.kla", "empty.kla", "folder.kla",
     "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r",
-    "art.png",   "noise.png",  "noise.bin"};
+    "art.png",   "noise.png",  "noise.bin", "--palette=vice", "--palette=nope"};
 
 // What import gets as its source: images, pictures and noise.
 const std::vector<std::string> kImportSources = {"art.png", "noise.png", "noise.bin",
