@@ -86,6 +86,7 @@ void apply_show(const CommandSettings& settings, RunPictures& pictures) {
   const char* announced = std::getenv("COLORTERM");
   const bool direct = announced != nullptr && (std::strcmp(announced, "truecolor") == 0 ||
                                                std::strcmp(announced, "24bit") == 0);
+  enable_colour_sequences(stdout);
   print_terminal_preview(pictures.source,
                          c64_palettes()[static_cast<std::size_t>(settings.palette)].colours, size,
                          direct ? TerminalColours::direct : TerminalColours::cube);

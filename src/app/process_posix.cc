@@ -7,7 +7,9 @@
 
 namespace bitmosaic {
 
-bool open_closed_standard_streams() {
+char** utf8_arguments(int, char** argv) { return argv; }
+
+bool prepare_standard_streams() {
   bool output_closed = false;
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;

@@ -157,7 +157,7 @@ std::optional<std::string> default_destination(const std::string& source_path,
 }
 
 int run_bitmosaic(int argc, char** argv) {
-  note_standard_output_closed(open_closed_standard_streams());
+  note_standard_output_closed(prepare_standard_streams());
   if (argc < 2) {
     print_title(argc > 0 ? argv[0] : "bitmosaic");
     return 0;

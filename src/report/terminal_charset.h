@@ -43,6 +43,10 @@ struct TerminalSize {
 // this in its own file.
 std::optional<TerminalSize> terminal_size(std::FILE* stream);
 
+// Makes a console that needs to be told so interpret the colour sequences
+// of show (Windows); nothing elsewhere.
+void enable_colour_sequences(std::FILE* stream);
+
 // `name` as it may be printed to `stream`: on a terminal, control
 // characters (bytes below 0x20, and 0x7F) show as '?', so that a crafted
 // file name cannot move the cursor or rewrite the screen; to files and

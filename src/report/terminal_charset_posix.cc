@@ -28,6 +28,8 @@ std::optional<TerminalSize> terminal_size(std::FILE* stream) {
   return TerminalSize{size.ws_col, size.ws_row};
 }
 
+void enable_colour_sequences(std::FILE*) {}
+
 bool console_uses_utf8() {
   static const bool utf8 = read_locale_codeset_is_utf8();
   return utf8;

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Installs the MinGW-w64 cross toolchain, its zlib and wine from Debian's
+# packages, and builds libpng and libdeflate for 64-bit Windows from Debian's
+# own source packages (fetched through a private deb-src list: the system's
+# apt sources stay as they are). The libraries go to build-windows-deps/,
+# which cmake/mingw-w64.cmake searches. Through sudo when not run as root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+prefix="$root/build-windows-deps"
+cross=x86_64-w64-mingw32
+cc="$cross-gcc-posix"
+
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xz-utils)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+as_root=()
+[ "$(id -u)" -ne 0 ] && as_root=(sudo)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${as_root[@]}" apt-get update
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+if [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libdeflate.a" ]; then
+  echo "Windows libraries are built: $prefix"
+  exit 0
+fi
+
+# Debian's source packages, through apt with a source list of our own.
+work="$prefix/src"
+mkdir -p "$work/apt/lists/partial" "$work/apt/sources.list.d" "$prefix/lib" "$prefix/include"
+codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+cat > "$work/apt/sources.list.d/sources.sources" <<SOURCES
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $codename
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+apt_private=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
+             -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache")
+apt-get "${apt_private[@]}" update
+(cd "$work" && apt-get "${apt_private[@]}" source --download-only libpng1.6 libdeflate)
+
+unpack() {  # the upstream tarball of a source package into $work/<name>
+  local name="$1" tarball
+  tarball="$(ls "$work"/"$name"_*.orig.tar.* | head -n 1)"
+  rm -rf "$work/$name" && mkdir -p "$work/$name"
+  tar -xf "$tarball" -C "$work/$name" --strip-components=1
+}
+
+# libpng: its library sources with the configuration it ships prebuilt.
+unpack libpng1.6
+(
+  cd "$work/libpng1.6"
+  cp scripts/pnglibconf.h.prebuilt pnglibconf.h
+  objects=()
+  for source in png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset \
+                pngtrans pngwio pngwrite pngwtran pngwutil; do
+    "$cc" -O2 -DPNG_ARM_NEON_OPT=0 -DPNG_INTEL_SSE_OPT=0 -c "$source.c" -o "$source.o"
+    objects+=("$source.o")
+  done
+  "$cross-ar" rcs "$prefix/lib/libpng.a" "${objects[@]}"
+  cp png.h pngconf.h pnglibconf.h "$prefix/include/"
+)
+
+# libdeflate: the library's sources, the x86 ones included.
+unpack libdeflate
+(
+  cd "$work/libdeflate"
+  objects=()
+  for source in lib/*.c lib/x86/*.c; do
+    object="${source//\//_}.o"
+    "$cc" -O2 -Wall -I. -c "$source" -o "$object"
+    objects+=("$object")
+  done
+  "$cross-ar" rcs "$prefix/lib/libdeflate.a" "${objects[@]}"
+  cp libdeflate.h "$prefix/include/"
+)
+echo "Windows libraries are built: $prefix"

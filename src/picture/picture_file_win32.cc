@@ -1,0 +1,240 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "picture/picture_file.h"
+#include "picture/utf16_win32.h"
+
+namespace bitmosaic {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+SaveResult failure(DWORD error) { return {false, error_text(error)}; }
+
+// Opens `path` for reading only when it is a file on a disk: not a folder,
+// a pipe or a device such as NUL or CON.
+HANDLE open_regular_file(const std::string& path) {
+  const std::wstring wide = to_utf16(path);
+  if (wide.empty()) return INVALID_HANDLE_VALUE;
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return file;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+bool read_exactly(HANDLE file, std::span<std::uint8_t> destination) {
+  std::size_t done = 0;
+  while (done < destination.size()) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(destination.size() - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(file, destination.data() + done, wanted, &got, nullptr) || got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
+bool write_all(HANDLE file, std::span<const std::uint8_t> data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(file, data.data() + done, wanted, &put, nullptr)) return false;
+    if (put == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    done += put;
+  }
+  return true;
+}
+
+// Devices (NUL, CON), pipes and the run's own standard output take the
+// bytes directly.
+SaveResult write_in_place(std::span<const std::uint8_t> data, const std::wstring& path,
+                          DWORD disposition) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return failure(GetLastError());
+  const bool written = write_all(file, data);
+  const DWORD error = written ? ERROR_SUCCESS : GetLastError();
+  CloseHandle(file);
+  return written ? SaveResult{true, {}} : failure(error);
+}
+
+// The temporary file of the save in progress, for the console's Ctrl-C and
+// close events, which arrive on a thread of their own.
+wchar_t pending_temporary[32768];
+volatile LONG temporary_pending = 0;
+
+BOOL WINAPI remove_temporary(DWORD) {
+  if (temporary_pending != 0) DeleteFileW(pending_temporary);
+  return FALSE;  // the default handler then ends the process
+}
+
+// Another program that has the destination open (a viewer, a virus
+// scanner) blocks the move for a moment; it is tried again for about a
+// second before the save fails.
+bool is_held_open(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Writes a new file beside `path` and moves it over the destination. An
+// existing destination is replaced with ReplaceFileW, which keeps its
+// attributes, security descriptor and alternate streams.
+SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& path,
+                        bool exists) {
+  const std::size_t name_start = path.find_last_of(L"/\\:");
+  const std::wstring prefix = name_start == std::wstring::npos ? L"" : path.substr(0, name_start + 1);
+  HANDLE file = INVALID_HANDLE_VALUE;
+  std::wstring temporary;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    wchar_t suffix[40];
+    std::swprintf(suffix, 40, L".bitmosaic-%08lx%04x", static_cast<unsigned long>(GetCurrentProcessId()),
+                  static_cast<unsigned>((now.LowPart + attempt * 7919u) & 0xFFFF));
+    temporary = prefix + suffix;
+    if (temporary.size() >= std::size(pending_temporary)) return failure(ERROR_FILENAME_EXCED_RANGE);
+    file = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (file == INVALID_HANDLE_VALUE) return failure(GetLastError());
+  std::wmemcpy(pending_temporary, temporary.c_str(), temporary.size() + 1);
+  InterlockedExchange(&temporary_pending, 1);
+  SetConsoleCtrlHandler(remove_temporary, TRUE);
+
+  DWORD error = ERROR_SUCCESS;
+  if (!write_all(file, data) || !FlushFileBuffers(file)) error = GetLastError();
+  CloseHandle(file);
+  for (int attempt = 0; error == ERROR_SUCCESS; ++attempt) {
+    const BOOL moved =
+        exists ? ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                              nullptr, nullptr)
+               : MoveFileExW(temporary.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (moved) break;
+    error = GetLastError();
+    if (!is_held_open(error) || attempt == 20) break;
+    error = ERROR_SUCCESS;
+    Sleep(50);
+  }
+  if (error != ERROR_SUCCESS) DeleteFileW(temporary.c_str());
+  InterlockedExchange(&temporary_pending, 0);
+  SetConsoleCtrlHandler(remove_temporary, FALSE);
+  return error == ERROR_SUCCESS ? SaveResult{true, {}} : failure(error);
+}
+
+bool same_file(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool is_standard_output_file(HANDLE file) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  return out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) == FILE_TYPE_DISK &&
+         same_file(file, out);
+}
+
+}  // namespace
+
+std::size_t file_name_start(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\:");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+bool path_exists(const std::string& path) {
+  HANDLE file = open_regular_file(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+LoadResult load_file_bytes(const std::string& path, std::span<std::uint8_t> destination,
+                           std::int64_t* size) {
+  HANDLE file = open_regular_file(path);
+  if (file == INVALID_HANDLE_VALUE) return LoadResult::unreadable;
+  LARGE_INTEGER file_size;
+  if (!GetFileSizeEx(file, &file_size)) {
+    CloseHandle(file);
+    return LoadResult::unreadable;
+  }
+  if (size != nullptr) *size = file_size.QuadPart;
+  if (file_size.QuadPart != static_cast<std::int64_t>(destination.size())) {
+    CloseHandle(file);
+    return LoadResult::wrong_size;
+  }
+  const bool complete = read_exactly(file, destination);
+  CloseHandle(file);
+  return complete ? LoadResult::loaded : LoadResult::unreadable;
+}
+
+LoadResult load_whole_file(const std::string& path, std::size_t limit,
+                           std::vector<std::uint8_t>& bytes, std::int64_t* size) {
+  HANDLE file = open_regular_file(path);
+  if (file == INVALID_HANDLE_VALUE) return LoadResult::unreadable;
+  LARGE_INTEGER file_size;
+  if (!GetFileSizeEx(file, &file_size)) {
+    CloseHandle(file);
+    return LoadResult::unreadable;
+  }
+  *size = file_size.QuadPart;
+  if (file_size.QuadPart < 0 || static_cast<std::uint64_t>(file_size.QuadPart) > limit) {
+    CloseHandle(file);
+    return LoadResult::wrong_size;
+  }
+  bytes.resize(static_cast<std::size_t>(file_size.QuadPart));
+  const bool complete = read_exactly(file, bytes);
+  CloseHandle(file);
+  return complete ? LoadResult::loaded : LoadResult::unreadable;
+}
+
+SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
+  const std::wstring wide = to_utf16(path);
+  if (wide.empty()) return failure(ERROR_INVALID_NAME);
+  HANDLE existing = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (existing == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return failure(error);
+    return replace_file(data, wide, false);
+  }
+  const DWORD type = GetFileType(existing);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(existing, &info) != 0;
+  const bool own_output = type == FILE_TYPE_DISK && is_standard_output_file(existing);
+  CloseHandle(existing);
+  if (type != FILE_TYPE_DISK) return write_in_place(data, wide, OPEN_EXISTING);
+  if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return failure(ERROR_DIRECTORY);
+  // A read-only file is refused, as Windows' own tools refuse to replace it.
+  if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return failure(ERROR_ACCESS_DENIED);
+  if (own_output) return write_in_place(data, wide, TRUNCATE_EXISTING);
+  return replace_file(data, wide, true);
+}
+
+bool is_standard_output(const std::string& path) {
+  const std::wstring wide = to_utf16(path);
+  if (wide.empty()) return false;
+  HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool same = is_standard_output_file(file);
+  CloseHandle(file);
+  return same;
+}
+
+}  // namespace bitmosaic
