@@ -84,14 +84,28 @@ BOOL WINAPI remove_temporary(DWORD) {
 // second before the save fails.
 bool is_held_open(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+         error == ERROR_LOCK_VIOLATION;
 }
 
-// Writes a new file beside `path` and moves it over the destination. An
-// existing destination is replaced with ReplaceFileW, which keeps its
-// attributes, security descriptor and alternate streams.
-SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& path,
-                        bool exists) {
+// Writes a new file beside `path` and moves it over the destination in one
+// step (MoveFileExW, replacing, write-through). ReplaceFileW would keep more
+// of the old file, but when two saves meet it can fail half-way with no file
+// left under the destination's name. An existing file's attribute bits
+// (hidden, system, archive) are carried over.
+// The full path of `path`, so that the temporary file's folder is certain.
+std::wstring full_path(const std::wstring& path) {
+  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::wstring full(length, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+  if (written == 0 || written >= length) return path;
+  full.resize(written);
+  return full;
+}
+
+SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& given,
+                        DWORD old_attributes) {
+  const std::wstring path = full_path(given);
   const std::size_t name_start = path.find_last_of(L"/\\:");
   const std::wstring prefix = name_start == std::wstring::npos ? L"" : path.substr(0, name_start + 1);
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -116,14 +130,11 @@ SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& 
   DWORD error = ERROR_SUCCESS;
   if (!write_all(file, data) || !FlushFileBuffers(file)) error = GetLastError();
   CloseHandle(file);
+  if (error == ERROR_SUCCESS && old_attributes != 0) SetFileAttributesW(temporary.c_str(), old_attributes);
   for (int attempt = 0; error == ERROR_SUCCESS; ++attempt) {
-    const BOOL moved =
-        exists ? ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                              nullptr, nullptr)
-               : MoveFileExW(temporary.c_str(), path.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (moved) break;
+    if (MoveFileExW(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
     error = GetLastError();
     if (!is_held_open(error) || attempt == 20) break;
     error = ERROR_SUCCESS;
@@ -209,7 +220,7 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
   if (existing == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return failure(error);
-    return replace_file(data, wide, false);
+    return replace_file(data, wide, 0);
   }
   const DWORD type = GetFileType(existing);
   BY_HANDLE_FILE_INFORMATION info{};
@@ -223,7 +234,9 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
   if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
     return failure(ERROR_ACCESS_DENIED);
   if (own_output) return write_in_place(data, wide, TRUNCATE_EXISTING);
-  return replace_file(data, wide, true);
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return replace_file(data, wide, known ? info.dwFileAttributes & kKept : 0);
 }
 
 bool is_standard_output(const std::string& path) {

@@ -7,6 +7,7 @@
 
 #include "screenshot.h"
 #include "support/run_tool.h"
+#include "support/tool_folder.h"
 #include "test_card.h"
 
 namespace bitmosaic {
@@ -21,24 +22,11 @@ using testing::ToolResult;
 using testing::write_file;
 using testing::write_picture;
 
-class ImportCommand : public ::testing::Test {
+class ImportCommand : public testing::ToolFolderTest {
  protected:
   void SetUp() override {
-    options_.directory = dir_.path();
     write_picture(dir_.file("card.kla"), make_test_card());
   }
-  ToolResult run(const std::vector<std::string>& arguments) {
-    return run_tool(arguments, options_);
-  }
-  std::vector<std::string> names() {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
-      found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-  TempDir dir_;
-  ToolOptions options_;
 };
 
 TEST_F(ImportCommand, APngOfAPictureComesBackAsTheSamePng) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "support/png_decode.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
 #include "test_card.h"
 
@@ -38,6 +39,7 @@ TEST_F(PngCommand, NamesTheDestinationAfterTheSourceAndWritesThePicture) {
 }
 
 TEST_F(PngCommand, ANamedDestinationAndTheOpener) {
+  SKIP_ON_WINDOWS("a shell script as the desktop's opener");
   std::filesystem::create_directory(dir_.file("bin"));
   testing::write_file(dir_.file("bin/xdg-open"),
                       "#!/bin/sh\necho \"$1\" > '" + dir_.file("opened") + "'\n");
@@ -50,6 +52,7 @@ TEST_F(PngCommand, ANamedDestinationAndTheOpener) {
 }
 
 TEST_F(PngCommand, AFailedSaveIsAnError) {
+  SKIP_ON_WINDOWS("/dev/full");
   const ToolResult result = run_tool({"png", "pic.kla", "/dev/full"}, options_);
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("ERROR: File '/dev/full' could not be written (No space left on device).", result.err);
@@ -77,6 +80,7 @@ TEST_F(PngCommand, AKoalaNamedDestinationIsRefusedBeforeAnythingIsRead) {
 }
 
 TEST_F(PngCommand, PaintsWithTheChosenPaletteAndNamesTheKnownOnes) {
+  SKIP_ON_WINDOWS("/dev/stdout");
   const ToolResult chosen = run_tool({"png", "--palette=VICE", "pic.kla", "vice.png"}, options_);
   ASSERT_EQ(0, chosen.status) << chosen.err;
   const testing::DecodedPng decoded = testing::decode_png(read_file(dir_.file("vice.png")).value_or(""));

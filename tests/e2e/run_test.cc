@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "support/pattern_picture.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
+#include "support/tool_folder.h"
 
 namespace bitmosaic {
 namespace {
@@ -21,19 +23,12 @@ using testing::ToolResult;
 using testing::write_file;
 using testing::write_picture;
 
-class DriverRun : public ::testing::Test {
+class DriverRun : public testing::ToolFolderTest {
  protected:
   void SetUp() override {
-    options_.directory = dir_.path();
     write_picture(dir_.file("pic.kla"), source_);
     write_picture(dir_.file("two.kla"), pattern_picture(3));
   }
-  ToolResult run(const std::vector<std::string>& arguments) {
-    return run_tool(arguments, options_);
-  }
-
-  TempDir dir_;
-  ToolOptions options_;
   const KoalaPicture source_ = pattern_picture(1);
 };
 
@@ -103,6 +98,7 @@ TEST_F(DriverRun, InfoWritesNothingAndNamesNoDestination) {
 class OpenerRun : public DriverRun {
  protected:
   void SetUp() override {
+    SKIP_ON_WINDOWS("a shell script as the desktop's opener");
     DriverRun::SetUp();
     std::filesystem::create_directory(dir_.file("bin"));
     const std::string stub = dir_.file("bin/xdg-open");

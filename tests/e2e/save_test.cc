@@ -9,7 +9,9 @@
 #include <filesystem>
 
 #include "support/pattern_picture.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
+#include "support/tool_folder.h"
 
 namespace bitmosaic {
 namespace {
@@ -25,14 +27,10 @@ using testing::ToolResult;
 using testing::write_file;
 using testing::write_picture;
 
-class FileFaults : public ::testing::Test {
+class FileFaults : public testing::ToolFolderTest {
  protected:
   void SetUp() override {
-    options_.directory = dir_.path();
     write_picture(dir_.file("pic.kla"), pattern_picture());
-  }
-  ToolResult run(const std::vector<std::string>& arguments) {
-    return run_tool(arguments, options_);
   }
   void expect_not_written(const ToolResult& result, const std::string& destination,
                           const std::string& reason) {
@@ -41,13 +39,11 @@ class FileFaults : public ::testing::Test {
               result.err);
     EXPECT_EQ("Saving...\n" + error_usage(), result.out);
   }
-
-  TempDir dir_;
-  ToolOptions options_;
 };
 
 TEST_F(FileFaults, SourcesThatAreNotRegularFilesAreNotFound) {
-  ASSERT_EQ(0, ::mkfifo(dir_.file("pipe.kla").c_str(), 0600));
+  SKIP_ON_WINDOWS("FIFOs and /dev/null");
+  ASSERT_TRUE(testing::make_fifo(dir_.file("pipe.kla")));
   std::filesystem::create_directory(dir_.file("folder.kla"));
   for (const std::string& source : std::vector<std::string>{"pipe.kla", "folder.kla", "/dev/null"}) {
     const auto started = std::chrono::steady_clock::now();
@@ -60,9 +56,10 @@ TEST_F(FileFaults, SourcesThatAreNotRegularFilesAreNotFound) {
 }
 
 TEST_F(FileFaults, AHugeSparseSourceIsRejectedAtOnceWithItsRealSize) {
+  SKIP_ON_WINDOWS("sparse files");
   {
     std::filesystem::path big = dir_.file("big.kla");
-    write_file(big, "");
+    write_file(big.string(), "");
     std::filesystem::resize_file(big, 5ull << 30);
   }
   const auto started = std::chrono::steady_clock::now();
@@ -75,6 +72,7 @@ TEST_F(FileFaults, AHugeSparseSourceIsRejectedAtOnceWithItsRealSize) {
 // Permission tests run the tool as an ordinary user even when the suite runs
 // as root, who may read and write anything.
 TEST_F(FileFaults, AnUnreadableSourceIsNotFound) {
+  SKIP_ON_WINDOWS("mode bits and users");
   testing::open_to_everyone(dir_.path());
   ::chmod(dir_.file("pic.kla").c_str(), 0);
   options_.without_privileges = true;
@@ -85,16 +83,19 @@ TEST_F(FileFaults, AnUnreadableSourceIsNotFound) {
 }
 
 TEST_F(FileFaults, AMissingDirectoryIsAFailedSave) {
+  SKIP_ON_WINDOWS("POSIX error texts");
   expect_not_written(run({"filter", "pic.kla", "no/such/dir/out.kla"}),
                      "no/such/dir/out.kla", "No such file or directory");
 }
 
 TEST_F(FileFaults, AFullDiskIsAFailedSave) {
+  SKIP_ON_WINDOWS("/dev/full");
   expect_not_written(run({"filter", "pic.kla", "/dev/full"}), "/dev/full",
                      "No space left on device");
 }
 
 TEST_F(FileFaults, AShortWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
+  SKIP_ON_WINDOWS("RLIMIT_FSIZE");
   write_file(dir_.file("old.kla"), "precious");
   options_.file_size_limit = 4096;  // the new picture cannot be written whole
   expect_not_written(run({"filter", "pic.kla", "old.kla"}), "old.kla", "File too large");
@@ -106,6 +107,7 @@ TEST_F(FileFaults, AShortWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(FileFaults, AFolderWithoutWritePermissionIsAFailedSave) {
+  SKIP_ON_WINDOWS("mode bits and users");
   testing::open_to_everyone(dir_.path());
   std::filesystem::create_directory(dir_.file("locked"));
   write_file(dir_.file("locked/old.kla"), "precious");
@@ -118,12 +120,14 @@ TEST_F(FileFaults, AFolderWithoutWritePermissionIsAFailedSave) {
 }
 
 TEST_F(FileFaults, APipeThatNobodyReadsIsAFailedSaveNotAHang) {
-  ASSERT_EQ(0, ::mkfifo(dir_.file("pipe").c_str(), 0600));
+  SKIP_ON_WINDOWS("FIFOs");
+  ASSERT_TRUE(testing::make_fifo(dir_.file("pipe")));
   options_.time_limit_seconds = 10;
   expect_not_written(run({"filter", "pic.kla", "pipe"}), "pipe", "No such device or address");
 }
 
 TEST_F(FileFaults, ALinkAsDestinationIsWrittenThroughAndStaysALink) {
+  SKIP_ON_WINDOWS("symbolic links");
   std::filesystem::create_directory(dir_.file("real"));
   write_file(dir_.file("real/old.kla"), "precious");
   std::filesystem::create_symlink("real/old.kla", dir_.file("link.kla"));

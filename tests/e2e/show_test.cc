@@ -9,6 +9,7 @@
 
 #include "preview/c64_palette.h"
 #include "preview/png_export.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
 #include "test_card.h"
 
@@ -78,6 +79,7 @@ class ShowCommand : public ::testing::TestWithParam<ShowCase> {};
 // Not on a terminal: full size, one character a screen pixel across.
 TEST_P(ShowCommand, DrawsEveryScreenPixelAtFullSize) {
   const ShowCase& c = GetParam();
+  if (c.glyph.size() > 1) SKIP_ON_WINDOWS("UTF-8 from the locale; Windows asks the console");
   TempDir dir;
   const KoalaPicture card = make_test_card();
   write_picture(dir.file("pic.kla"), card);
@@ -126,6 +128,7 @@ struct FitCase {
 class ShowOnATerminal : public ::testing::TestWithParam<FitCase> {};
 
 TEST_P(ShowOnATerminal, DrawsTheLargestPictureOfItsShapeThatFits) {
+  SKIP_ON_WINDOWS("pseudo-terminals");
   const FitCase& c = GetParam();
   TempDir dir;
   write_picture(dir.file("pic.kla"), flat_red());

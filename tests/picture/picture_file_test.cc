@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/pattern_picture.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
 
 namespace bitmosaic {
@@ -49,8 +50,9 @@ TEST(LoadFileBytes, ReportsTheRealSizeOfAnyOtherFileWithoutReadingIt) {
 }
 
 TEST(LoadFileBytes, AnythingButARegularFileIsUnreadable) {
+  SKIP_ON_WINDOWS("FIFOs and /dev/null");
   TempDir dir;
-  ASSERT_EQ(0, ::mkfifo(dir.file("fifo").c_str(), 0600));
+  ASSERT_TRUE(testing::make_fifo(dir.file("fifo")));
   for (const std::string& path : {dir.path(), dir.file("fifo"), std::string("/dev/null"),
                                  dir.file("missing.kla")}) {
     KoalaPicture picture{};
@@ -62,6 +64,7 @@ TEST(LoadFileBytes, AnythingButARegularFileIsUnreadable) {
 }
 
 TEST(SaveFileBytes, NewFileGetsTheUsualPermissions) {
+  SKIP_ON_WINDOWS("the umask and mode bits");
   TempDir dir;
   const mode_t mask = ::umask(022);
   EXPECT_TRUE(save_file_bytes(pattern_picture(), dir.file("new.kla")).written);
@@ -73,6 +76,7 @@ TEST(SaveFileBytes, NewFileGetsTheUsualPermissions) {
 }
 
 TEST(SaveFileBytes, ReplacesAReadOnlyFileAndKeepsItsPermissions) {
+  SKIP_ON_WINDOWS("mode bits (Windows refuses a read-only destination)");
   TempDir dir;
   write_file(dir.file("old.kla"), "old");
   ::chmod(dir.file("old.kla").c_str(), 0440);
@@ -85,6 +89,7 @@ TEST(SaveFileBytes, ReplacesAReadOnlyFileAndKeepsItsPermissions) {
 }
 
 TEST(SaveFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
+  SKIP_ON_WINDOWS("symbolic links");
   TempDir dir;
   std::filesystem::create_directory(dir.file("real"));
   write_file(dir.file("real/target.kla"), "old");
@@ -98,6 +103,7 @@ TEST(SaveFileBytes, WritesThroughSymbolicLinksAndKeepsThem) {
 }
 
 TEST(SaveFileBytes, ADanglingLinkIsRefused) {
+  SKIP_ON_WINDOWS("symbolic links");
   TempDir dir;
   std::filesystem::create_symlink("made.kla", dir.file("link"));
   const SaveResult saved = save_file_bytes(pattern_picture(), dir.file("link"));
@@ -109,6 +115,7 @@ TEST(SaveFileBytes, ADanglingLinkIsRefused) {
 }
 
 TEST(SaveFileBytes, FailsWhereNothingCanBeWritten) {
+  SKIP_ON_WINDOWS("/dev/full and POSIX error texts");
   TempDir dir;
   std::filesystem::create_directory(dir.file("folder"));
   // Each with the system's words for the cause.
@@ -121,6 +128,7 @@ TEST(SaveFileBytes, FailsWhereNothingCanBeWritten) {
 }
 
 TEST(SaveFileBytes, DevicesAreWrittenDirectly) {
+  SKIP_ON_WINDOWS("/dev/null");
   EXPECT_TRUE(save_file_bytes(pattern_picture(), "/dev/null").written);
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
