@@ -173,7 +173,8 @@ int accept_command(int argc, char** argv, int index, CommandSettings& settings) 
 
 bool same_ignoring_case(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+    if (std::tolower(static_cast<unsigned char>(*a)) !=
+        std::tolower(static_cast<unsigned char>(*b)))
       return false;
   return *a == *b;
 }

@@ -144,7 +144,8 @@ void census_pass(const RgbImage& image, const PictureArea& area, const std::stri
   for (int y = 0; y < kPixelLines; ++y) {
     const int image_y = area.top + y;
     const std::uint8_t* pixel =
-        &image.pixels[4 * (static_cast<std::size_t>(image_y) * static_cast<std::size_t>(image.width) +
+        &image.pixels[4 * (static_cast<std::size_t>(image_y) *
+                               static_cast<std::size_t>(image.width) +
                            static_cast<std::size_t>(area.left))];
     std::uint16_t* index = &census.index_of_pixel[static_cast<std::size_t>(y) * kPixelColumns];
     for (int x = 0; x < kPixelColumns; ++x, pixel += 4 * kPixelWidth) {
@@ -200,7 +201,8 @@ const Palette& best_palette(const std::vector<ImageColour>& colours) {
   double best_total = INFINITY;
   for (const Palette& palette : palettes) {
     double total = 0;
-    for (const ImageColour& colour : colours) total += nearest(colour.rgb, palette.colours).distance;
+    for (const ImageColour& colour : colours)
+      total += nearest(colour.rgb, palette.colours).distance;
     if (total < best_total) {
       best_total = total;
       best = &palette;

@@ -62,7 +62,8 @@ ImportResult import_file(std::span<const std::uint8_t> file, const std::string& 
   ImportResult result;
   const std::optional<FoundKoala> found = find_koala(file);
   if (!found) {
-    result.error = format("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
+    result.error =
+        format("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
     return result;
   }
   result.imported = true;
