@@ -11,6 +11,7 @@
 #include "effects/pixel_lines.h"
 #include "effects/region_copies.h"
 #include "import/import_file.h"
+#include "preview/c64_palette.h"
 #include "preview/terminal_preview.h"
 #include "report/info_report.h"
 #include "report/terminal_charset.h"
@@ -22,6 +23,13 @@ namespace {
 // forms, which the parser widens to a rectangle) were given.
 CellRectangle cells_of(const CommandSettings& settings) {
   return {settings.x1, settings.y1, settings.x2, settings.y2};
+}
+
+// A size the user set in the environment (COLUMNS, LINES), else `reported`.
+int size_from_environment(const char* name, int reported) {
+  const char* text = std::getenv(name);
+  const int value = text != nullptr ? std::atoi(text) : 0;
+  return value > 0 ? value : reported;
 }
 
 }  // namespace
@@ -76,19 +84,15 @@ void apply_show(const CommandSettings& settings, RunPictures& pictures) {
   // else what the terminal reports. Anywhere else it is drawn full size.
   PreviewSize size = kFullPreview;
   if (is_terminal(stdout)) {
-    TerminalSize terminal = terminal_size(stdout).value_or(TerminalSize{80, 24});
-    if (const char* columns = std::getenv("COLUMNS"); columns != nullptr && std::atoi(columns) > 0)
-      terminal.columns = std::atoi(columns);
-    if (const char* lines = std::getenv("LINES"); lines != nullptr && std::atoi(lines) > 0)
-      terminal.lines = std::atoi(lines);
-    size = fitting_preview(terminal.columns, terminal.lines);
+    const TerminalSize terminal = terminal_size(stdout).value_or(TerminalSize{80, 24});
+    size = fitting_preview(size_from_environment("COLUMNS", terminal.columns),
+                           size_from_environment("LINES", terminal.lines));
   }
   const char* announced = std::getenv("COLORTERM");
   const bool direct = announced != nullptr && (std::strcmp(announced, "truecolor") == 0 ||
                                                std::strcmp(announced, "24bit") == 0);
   enable_colour_sequences(stdout);
-  print_terminal_preview(pictures.source,
-                         c64_palettes()[static_cast<std::size_t>(settings.palette)].colours, size,
+  print_terminal_preview(pictures.source, palette_colours(settings.palette), size,
                          direct ? TerminalColours::direct : TerminalColours::cube);
 }
 

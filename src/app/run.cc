@@ -1,6 +1,5 @@
 #include "app/run.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +13,10 @@
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/parse_arguments.h"
+#include "cli/words.h"
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
+#include "preview/c64_palette.h"
 #include "preview/png_export.h"
 #include "report/terminal_charset.h"
 
@@ -42,20 +43,6 @@ std::int64_t load_picture(const std::string& path, KoalaPicture& picture) {
   die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
 }
 
-bool ends_with_ignoring_case(const std::string& text, const char* suffix) {
-  const std::size_t length = std::strlen(suffix);
-  if (text.size() < length) return false;
-  for (std::size_t i = 0; i < length; ++i)
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - length + i])) !=
-        std::tolower(static_cast<unsigned char>(suffix[i])))
-      return false;
-  return true;
-}
-
-bool same_ignoring_case(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && ends_with_ignoring_case(a, b.c_str());
-}
-
 // A destination the command must not write, refused before anything is read.
 void refuse_destination(const Command& command, const std::string& destination) {
   if (command.refused_suffix != nullptr &&
@@ -69,28 +56,25 @@ std::string default_name(const std::string& source, const Command& command) {
   std::optional<std::string> named = default_destination(source, command.default_suffix);
   if (!named)
     die_with_usage("ERROR: Source file '%s' has no file extension.", in_message(source).c_str());
-  if (command.fallback_suffix != nullptr && same_ignoring_case(*named, source))
+  if (command.fallback_suffix != nullptr && equal_ignoring_case(*named, source))
     named = default_destination(source, command.fallback_suffix);
   return *named;
 }
 
-// The named destination, or the default one for a command that writes;
-// empty for one that writes nothing. A result that goes to standard output
-// sends the progress lines to standard error.
+// The named destination, or the default one (announced) for a command that
+// writes; empty for one that writes nothing. A result that goes to standard
+// output sends the progress lines to standard error.
 std::string name_destination(const CommandSettings& settings, const Command& command) {
-  const bool writes = command.output != Output::nothing;
-  if (settings.dest_path) {
-    if (writes) refuse_destination(command, *settings.dest_path);
-    if (writes && is_standard_output(*settings.dest_path)) set_progress_stream(stderr);
-    return *settings.dest_path;
-  }
-  if (!writes) return {};
-  const std::string named = default_name(*settings.source_path, command);
-  refuse_destination(command, named);
-  if (is_standard_output(named)) set_progress_stream(stderr);
-  print_progress("Destination file set to '%s'.\n",
-                 printable_name(named, progress_stream()).c_str());
-  return named;
+  if (command.output == Output::nothing) return {};
+  const bool named = settings.dest_path.has_value();
+  const std::string destination =
+      named ? *settings.dest_path : default_name(*settings.source_path, command);
+  refuse_destination(command, destination);
+  if (is_standard_output(destination)) set_progress_stream(stderr);
+  if (!named)
+    print_progress("Destination file set to '%s'.\n",
+                   printable_name(destination, progress_stream()).c_str());
+  return destination;
 }
 
 // The largest file an import reads; no picture in any form comes near it.
@@ -127,7 +111,7 @@ SaveResult write_output(Output output, const KoalaPicture& working,
       return save_file_bytes(working, destination);
     case Output::png_image: {
       const std::optional<std::vector<std::uint8_t>> image = encode_png(working, palette);
-      if (!image) return {false, std::strerror(ENOMEM)};  // libpng fails only for memory
+      if (!image) return {false, std::strerror(ENOMEM)};  // the compressor fails only for memory
       return save_file_bytes(*image, destination);
     }
     case Output::nothing:
@@ -189,8 +173,7 @@ int run_bitmosaic(int argc, char** argv) {
   }
   if (command.output == Output::nothing) return 0;
 
-  save_result(command.output, working, destination,
-              c64_palettes()[static_cast<std::size_t>(settings.palette)].colours);
+  save_result(command.output, working, destination, palette_colours(settings.palette));
   if (settings.launch_viewer && !open_with_viewer(destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());
   return 0;

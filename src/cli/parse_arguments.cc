@@ -1,6 +1,5 @@
 #include "cli/parse_arguments.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/numbers.h"
+#include "cli/words.h"
 #include "preview/c64_palette.h"
 #include "report/terminal_charset.h"
 
@@ -171,21 +171,13 @@ int accept_command(int argc, char** argv, int index, CommandSettings& settings) 
   die_with_usage("ERROR: Main option missing.");
 }
 
-bool same_ignoring_case(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b)
-    if (std::tolower(static_cast<unsigned char>(*a)) !=
-        std::tolower(static_cast<unsigned char>(*b)))
-      return false;
-  return *a == *b;
-}
-
 // "--palette=NAME", for the commands that draw: the palette's index, or the
 // end of the run for a name that is none.
 int palette_index(const char* name) {
   const std::span<const Palette> palettes = c64_palettes();
   std::string known;
   for (std::size_t i = 0; i < palettes.size(); ++i) {
-    if (same_ignoring_case(name, palettes[i].name)) return static_cast<int>(i);
+    if (equal_ignoring_case(name, palettes[i].name)) return static_cast<int>(i);
     known += (i == 0 ? "" : ", ") + std::string(palettes[i].name);
   }
   die_with_usage("ERROR: Unknown palette '%s'; known palettes: %s.",

@@ -3,12 +3,12 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "import/koala_forms.h"
+#include "import/message.h"
 #include "preview/c64_palette.h"
 #include "report/info_report.h"
 
@@ -54,12 +54,6 @@ Nearest nearest(std::uint32_t rgb, const C64Colours& palette) {
     if (d < best.distance) best = {colour, d};
   }
   return best;
-}
-
-std::string format(const char* format, auto... values) {
-  char line[512];
-  std::snprintf(line, sizeof line, format, values...);
-  return line;
 }
 
 // A colour of the image with the first pixel (image coordinates) showing it.
@@ -155,7 +149,7 @@ void census_pass(const RgbImage& image, const PictureArea& area, const std::stri
         std::memcpy(&pair, pixel, sizeof pair);
         word = static_cast<std::uint32_t>(pair) & kColourBytes;
         if ((static_cast<std::uint32_t>(pair >> 32) & kColourBytes) != word) {
-          census.error = format("ERROR: Image '%s' has two colours in the pixel pair at %i, %i; "
+          census.error = formatted("ERROR: Image '%s' has two colours in the pixel pair at %i, %i; "
                                 "multicolour pixels are two pixels wide.",
                                 name.c_str(), area.left + 2 * x, image_y);
           return;
@@ -221,13 +215,13 @@ std::string map_colours(const std::vector<ImageColour>& colours, const Palette& 
     const ImageColour& colour = colours[i];
     const Nearest found = nearest(colour.rgb, palette.colours);
     if (found.distance > kFarDistance)
-      return format("ERROR: Image '%s' has the colour #%06x at %i, %i, "
+      return formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
                     "which is far from every colour of palette %s.",
                     name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
     int& first = first_with[static_cast<std::size_t>(found.colour)];
     if (first >= 0) {
       const ImageColour& other = colours[static_cast<std::size_t>(first)];
-      return format("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x (at %i, %i), "
+      return formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x (at %i, %i), "
                     "which both become colour %i [%s] of palette %s.",
                     name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x, colour.y,
                     found.colour, colour_name(found.colour), palette.name);
@@ -293,11 +287,11 @@ std::string check_cell_colours(const CellMasks& masks, const std::string& name) 
       if (count <= 4) continue;
       if (++crowded > kListed) continue;
       if (!message.empty()) message += "\n";
-      message += format("ERROR: Cell col %i, row %i of '%s' has %i colours; "
+      message += formatted("ERROR: Cell col %i, row %i of '%s' has %i colours; "
                         "a cell shows at most 4, one of them the background.",
                         column, row, name.c_str(), count);
     }
-  if (crowded > kListed) message += format("\n... and %i more cells.", crowded - kListed);
+  if (crowded > kListed) message += formatted("\n... and %i more cells.", crowded - kListed);
   return message;
 }
 
@@ -415,7 +409,7 @@ bool is_importable_size(int width, int height) {
 Conversion image_to_koala(const RgbImage& image, const std::string& name) {
   Conversion result;
   if (!is_importable_size(image.width, image.height)) {
-    result.error = format("ERROR: Image '%s' is %ix%i pixels; "
+    result.error = formatted("ERROR: Image '%s' is %ix%i pixels; "
                           "import takes 160x200, 320x200 or 384x272.",
                           name.c_str(), image.width, image.height);
     return result;
@@ -436,7 +430,7 @@ Conversion image_to_koala(const RgbImage& image, const std::string& name) {
   if (!result.error.empty()) return result;
   const Background background = choose_background(masks, pixels);
   if (background.colour < 0) {
-    result.error = format("ERROR: No colour of '%s' can be the background: it must be in every "
+    result.error = formatted("ERROR: No colour of '%s' can be the background: it must be in every "
                           "cell that shows 4 colours, and none is (see col %i, row %i and "
                           "col %i, row %i).",
                           name.c_str(), background.first_column, background.first_row,

@@ -1,26 +1,21 @@
 #include "import/import_file.h"
 
-#include <cstdio>
 
 #include "import/image_to_koala.h"
 #include "import/koala_forms.h"
+#include "import/message.h"
 #include "import/png_reader.h"
 #include "report/info_report.h"
 
 namespace bitmosaic {
 namespace {
 
-std::string format(const char* format, auto... values) {
-  char line[512];
-  std::snprintf(line, sizeof line, format, values...);
-  return line;
-}
-
 ImportResult import_png(std::span<const std::uint8_t> file, const std::string& name) {
   ImportResult result;
   const PngRead read = read_png(file, is_importable_size);
   if (!read.problem.empty()) {
-    result.error = format("ERROR: Image '%s' is damaged (%s).", name.c_str(), read.problem.c_str());
+    result.error =
+        formatted("ERROR: Image '%s' is damaged (%s).", name.c_str(), read.problem.c_str());
     return result;
   }
   // A size that is not taken is refused before any pixel is decoded.
@@ -31,7 +26,7 @@ ImportResult import_png(std::span<const std::uint8_t> file, const std::string& n
   }
   result.imported = true;
   result.picture = conversion.picture;
-  result.description = format("Image %ix%i, palette %s, background %i [%s]", read.image.width,
+  result.description = formatted("Image %ix%i, palette %s, background %i [%s]", read.image.width,
                               read.image.height, conversion.palette, conversion.background,
                               colour_name(conversion.background));
   return result;
@@ -41,18 +36,18 @@ std::string describe(const FoundKoala& found, std::size_t size) {
   const unsigned address = load_address(found.picture);
   switch (found.form) {
     case KoalaForm::whole:
-      return format("Koala picture, load address $%04x", address);
+      return formatted("Koala picture, load address $%04x", address);
     case KoalaForm::without_address:
-      return format("Koala picture without load address, $%04x put in front", address);
+      return formatted("Koala picture without load address, $%04x put in front", address);
     case KoalaForm::padded:
-      return format("Koala picture with %zu bytes of padding, dropped", size - kKoalaFileSize);
+      return formatted("Koala picture with %zu bytes of padding, dropped", size - kKoalaFileSize);
     case KoalaForm::packed:
       break;
   }
   const char* zero = found.zero_count == ZeroCount::as_256     ? ", a run count of 0 read as 256"
                      : found.zero_count == ZeroCount::as_empty ? ", a run count of 0 read as empty"
                                                                : "";
-  return format("Packed Koala picture of %zu bytes, load address $%04x%s", size, address, zero);
+  return formatted("Packed Koala picture of %zu bytes, load address $%04x%s", size, address, zero);
 }
 
 }  // namespace
@@ -63,7 +58,7 @@ ImportResult import_file(std::span<const std::uint8_t> file, const std::string& 
   const std::optional<FoundKoala> found = find_koala(file);
   if (!found) {
     result.error =
-        format("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
+        formatted("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
     return result;
   }
   result.imported = true;

@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace bitmosaic {
 namespace {
@@ -98,10 +99,9 @@ PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, i
   result.image.pixels.reset(new std::uint8_t[4 * kMaxWidth * kMaxHeight]);
   const Stage stage = decode(decoding, result.image.width, result.image.height, wanted, rows,
                              result.image.pixels.get());
-  result.decoded = stage == Stage::pixels;
   if (stage == Stage::failed)
     result.problem = decoding.problem[0] != '\0' ? decoding.problem : "out of memory";
-  if (!result.decoded) result.image.pixels.reset();
+  if (stage != Stage::pixels) result.image.pixels.reset();
   return result;
 }
 

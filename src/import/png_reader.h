@@ -8,7 +8,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace bitmosaic {
 
@@ -33,13 +32,13 @@ struct RgbImage {
 bool has_png_signature(std::span<const std::uint8_t> file);
 
 struct PngRead {
-  bool decoded = false;  // the pixels are in `image`
-  RgbImage image;        // width and height are set once the header was read
-  std::string problem;   // libpng's words when the file is damaged
+  RgbImage image;       // width and height are set once the header was read
+  std::string problem;  // libpng's words when the file is damaged
 };
 
-// Reads the header, then the pixels only when `wanted(width, height)` holds;
-// a damaged file gives problem text and no pixels.
+// Reads the header, then the pixels only when `wanted(width, height)` holds
+// (otherwise the image has a size but no pixels); a damaged file gives
+// problem text and no pixels.
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height));
 
 }  // namespace bitmosaic

@@ -146,6 +146,12 @@ SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& 
   return error == ERROR_SUCCESS ? SaveResult{true, {}} : failure(error);
 }
 
+// Opens whatever `path` names (a folder and a device too) to look at it.
+HANDLE open_to_look_at(const std::wstring& path) {
+  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 bool same_file(HANDLE a, HANDLE b) {
   BY_HANDLE_FILE_INFORMATION first, second;
   return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
@@ -215,8 +221,7 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   const std::wstring wide = to_utf16(path);
   if (wide.empty()) return failure(ERROR_INVALID_NAME);
-  HANDLE existing = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE existing = open_to_look_at(wide);
   if (existing == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return failure(error);
@@ -242,8 +247,7 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
 bool is_standard_output(const std::string& path) {
   const std::wstring wide = to_utf16(path);
   if (wide.empty()) return false;
-  HANDLE file = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = open_to_look_at(wide);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool same = is_standard_output_file(file);
   CloseHandle(file);

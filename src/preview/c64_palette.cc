@@ -124,4 +124,8 @@ std::span<const Palette> c64_palettes() { return kPalettes; }
 
 const C64Colours& default_palette() { return kPalettes[0].colours; }
 
+const C64Colours& palette_colours(int index) {
+  return kPalettes[static_cast<std::size_t>(index)].colours;
+}
+
 }  // namespace bitmosaic

@@ -28,4 +28,7 @@ std::span<const Palette> c64_palettes();
 // pepto.
 const C64Colours& default_palette();
 
+// The colours of palette `index` of c64_palettes().
+const C64Colours& palette_colours(int index);
+
 }  // namespace bitmosaic

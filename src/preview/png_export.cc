@@ -43,8 +43,14 @@ void pack_rows(const KoalaPicture& picture, RawRows& rows) {
   for (int y = 0; y < kPngHeight; ++y) rows[static_cast<std::size_t>(y) * kRowBytes] = 0;
 }
 
+// PNG numbers are four bytes, the most significant first.
+void store_u32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
 void put_u32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  out.resize(out.size() + 4);
+  store_u32(&out[out.size() - 4], value);
 }
 
 // A chunk: length, type, data, and the CRC of type and data.
@@ -77,7 +83,6 @@ std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture,
   constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> file(kSignature, kSignature + sizeof kSignature);
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor, rows.size());
-  file.reserve(8 + 25 + 60 + 12 + bound + 12);
 
   std::uint8_t header[13] = {0, 0, kPngWidth >> 8, kPngWidth & 0xFF, 0, 0, kPngHeight >> 8,
                              kPngHeight & 0xFF,
@@ -102,9 +107,7 @@ std::optional<std::vector<std::uint8_t>> encode_png(const KoalaPicture& picture,
   libdeflate_free_compressor(compressor);
   if (compressed == 0) return std::nullopt;
   file.resize(chunk_at + 8 + compressed);
-  for (int i = 0; i < 4; ++i)
-    file[chunk_at + static_cast<std::size_t>(i)] =
-        static_cast<std::uint8_t>(compressed >> (24 - 8 * i));
+  store_u32(&file[chunk_at], static_cast<std::uint32_t>(compressed));
   std::memcpy(&file[chunk_at + 4], "IDAT", 4);
   put_u32(file, libdeflate_crc32(0, &file[chunk_at + 4], 4 + compressed));
   put_chunk(file, "IEND", nullptr, 0);

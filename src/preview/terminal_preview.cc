@@ -35,18 +35,27 @@ Rgb cube_rgb(int index) {
           static_cast<std::uint8_t>(kCubeLevels[static_cast<std::size_t>(cube % 6)])};
 }
 
-// What a drawn pixel shows: a palette colour, as the sequence's numbers.
-struct Shown {
-  int colour = -1;  // palette index; -1 before the first pixel of a line
-};
+// The sequence that sets a palette colour: its RGB, or the number of its
+// nearest cube colour, found once for each of the 16.
+struct ColourSequences {
+  const C64Colours& palette;
+  TerminalColours colours;
+  std::array<int, 16> cube;
 
-void set_colour(int layer, int colour, const C64Colours& palette, TerminalColours colours) {
-  const Rgb& rgb = palette[static_cast<std::size_t>(colour)];
-  if (colours == TerminalColours::direct)
-    std::printf("\x1b[%d;2;%d;%d;%dm", layer, rgb.red, rgb.green, rgb.blue);
-  else
-    std::printf("\x1b[%d;5;%dm", layer, nearest_cube_colour(rgb));
-}
+  ColourSequences(const C64Colours& palette, TerminalColours colours)
+      : palette(palette), colours(colours) {
+    for (std::size_t colour = 0; colour < cube.size(); ++colour)
+      cube[colour] = nearest_cube_colour(palette[colour]);
+  }
+
+  void set(int layer, int colour) const {
+    const Rgb& rgb = palette[static_cast<std::size_t>(colour)];
+    if (colours == TerminalColours::direct)
+      std::printf("\x1b[%d;2;%d;%d;%dm", layer, rgb.red, rgb.green, rgb.blue);
+    else
+      std::printf("\x1b[%d;5;%dm", layer, cube[static_cast<std::size_t>(colour)]);
+  }
+};
 
 // The palette colour of every drawn pixel, row by row: each the nearest to
 // the average of the screen pixels it covers.
@@ -112,16 +121,16 @@ int nearest_cube_colour(const Rgb& rgb) {
 void print_terminal_preview(const KoalaPicture& picture, const C64Colours& palette,
                             PreviewSize size, TerminalColours colours) {
   const std::vector<std::uint8_t> drawn = drawn_pixels(picture, palette, size);
+  const ColourSequences sequences(palette, colours);
   const std::size_t width = static_cast<std::size_t>(size.columns);
   for (std::size_t line = 0; line < static_cast<std::size_t>(size.lines); ++line) {
-    Shown foreground, background;
+    int foreground = -1;  // nothing set yet on this line
+    int background = -1;
     for (std::size_t x = 0; x < width; ++x) {
       const int upper = drawn[2 * line * width + x];
       const int lower = drawn[(2 * line + 1) * width + x];
-      if (upper != foreground.colour)
-        set_colour(kForeground, foreground.colour = upper, palette, colours);
-      if (lower != background.colour)
-        set_colour(kBackground, background.colour = lower, palette, colours);
+      if (upper != foreground) sequences.set(kForeground, foreground = upper);
+      if (lower != background) sequences.set(kBackground, background = lower);
       put_glyph(kUpperHalfBlock);
     }
     std::printf("\x1b[0m\n");
