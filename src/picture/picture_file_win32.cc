@@ -33,7 +33,8 @@ HANDLE open_regular_file(const std::string& path) {
 bool read_exactly(HANDLE file, std::span<std::uint8_t> destination) {
   std::size_t done = 0;
   while (done < destination.size()) {
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(destination.size() - done, 1u << 30));
+    const DWORD wanted =
+        static_cast<DWORD>(std::min<std::size_t>(destination.size() - done, 1u << 30));
     DWORD got = 0;
     if (!ReadFile(file, destination.data() + done, wanted, &got, nullptr) || got == 0) return false;
     done += got;
@@ -107,17 +108,20 @@ SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& 
                         DWORD old_attributes) {
   const std::wstring path = full_path(given);
   const std::size_t name_start = path.find_last_of(L"/\\:");
-  const std::wstring prefix = name_start == std::wstring::npos ? L"" : path.substr(0, name_start + 1);
+  const std::wstring prefix =
+      name_start == std::wstring::npos ? L"" : path.substr(0, name_start + 1);
   HANDLE file = INVALID_HANDLE_VALUE;
   std::wstring temporary;
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
     wchar_t suffix[40];
-    std::swprintf(suffix, 40, L".bitmosaic-%08lx%04x", static_cast<unsigned long>(GetCurrentProcessId()),
+    std::swprintf(suffix, 40, L".bitmosaic-%08lx%04x",
+                  static_cast<unsigned long>(GetCurrentProcessId()),
                   static_cast<unsigned>((now.LowPart + attempt * 7919u) & 0xFFFF));
     temporary = prefix + suffix;
-    if (temporary.size() >= std::size(pending_temporary)) return failure(ERROR_FILENAME_EXCED_RANGE);
+    if (temporary.size() >= std::size(pending_temporary))
+      return failure(ERROR_FILENAME_EXCED_RANGE);
     file = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
@@ -130,7 +134,8 @@ SaveResult replace_file(std::span<const std::uint8_t> data, const std::wstring& 
   DWORD error = ERROR_SUCCESS;
   if (!write_all(file, data) || !FlushFileBuffers(file)) error = GetLastError();
   CloseHandle(file);
-  if (error == ERROR_SUCCESS && old_attributes != 0) SetFileAttributesW(temporary.c_str(), old_attributes);
+  if (error == ERROR_SUCCESS && old_attributes != 0)
+    SetFileAttributesW(temporary.c_str(), old_attributes);
   for (int attempt = 0; error == ERROR_SUCCESS; ++attempt) {
     if (MoveFileExW(temporary.c_str(), path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -156,7 +161,8 @@ bool same_file(HANDLE a, HANDLE b) {
   BY_HANDLE_FILE_INFORMATION first, second;
   return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool is_standard_output_file(HANDLE file) {

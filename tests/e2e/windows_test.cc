@@ -39,7 +39,9 @@ class WindowsSave : public testing::ToolFolderTest {
       if (entry.path().filename().string().starts_with(".bitmosaic-")) ++count;
     return count;
   }
-  std::wstring wide(const std::string& name) { return std::filesystem::path(dir_.file(name)).wstring(); }
+  std::wstring wide(const std::string& name) {
+    return std::filesystem::path(dir_.file(name)).wstring();
+  }
 };
 
 TEST_F(WindowsSave, ReplacesAnExistingFile) {

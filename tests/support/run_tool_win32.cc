@@ -64,6 +64,13 @@ std::wstring environment_block(const ToolOptions& options) {
   return block + L'\0';
 }
 
+// The null device, open for `access`, to be handed to a child.
+HANDLE inheritable_null_device(DWORD access) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                     OPEN_EXISTING, 0, nullptr);
+}
+
 std::map<pid_t, HANDLE>& started() {
   static std::map<pid_t, HANDLE> processes;
   return processes;
@@ -82,7 +89,7 @@ pid_t create_tool(const std::vector<std::string>& arguments, const ToolOptions& 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  startup.hStdInput = inheritable_null_device(GENERIC_READ);
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
@@ -169,8 +176,7 @@ ToolResult run_tool(const std::vector<std::string>& arguments, const ToolOptions
 }
 
 pid_t start_tool(const std::vector<std::string>& arguments, const ToolOptions& options) {
-  HANDLE quiet = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  SetHandleInformation(quiet, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  HANDLE quiet = inheritable_null_device(GENERIC_WRITE);
   const pid_t child = create_tool(arguments, options, quiet, quiet);
   CloseHandle(quiet);
   return child;
