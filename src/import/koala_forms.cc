@@ -2,46 +2,26 @@
 
 #include <algorithm>
 
+#include "formats/run_length.h"
+
 namespace bitmosaic {
 namespace {
 
 constexpr std::size_t kWithoutAddressSize = kKoalaFileSize - 2;  // 10001
 constexpr std::size_t kPaddedSize = kKoalaFileSize + 3;          // 10006
-constexpr std::uint8_t kRunMarker = 0xFE;
 constexpr std::size_t kLastLoadAddress = 0x10000 - kWithoutAddressSize;  // $D8EF
 
-struct Unpacked {
-  bool exact = false;      // exactly 10001 bytes came out
-  bool saw_zero = false;   // a run had the count 0
-};
+// The paint program's coding: $FE, value, count.
+constexpr RunCoding kGgCoding{0xFE, RunOrder::value_then_count, ZeroRun::as_256};
 
-Unpacked unpack(std::span<const std::uint8_t> file, std::size_t zero_means,
-                KoalaPicture& picture) {
-  Unpacked result;
+// The 10001 bytes after the load address, with a count of 0 read as `zero`.
+std::optional<Unpacking> unpack(std::span<const std::uint8_t> file, ZeroRun zero,
+                                KoalaPicture& picture) {
   picture[0] = file[0];
   picture[1] = file[1];
-  std::uint8_t* out = picture.data() + 2;
-  std::size_t made = 0;
-  std::size_t at = 2;
-  while (made < kWithoutAddressSize) {
-    if (at >= file.size()) return result;
-    const std::uint8_t byte = file[at++];
-    if (byte != kRunMarker) {
-      out[made++] = byte;
-      continue;
-    }
-    if (file.size() - at < 2) return result;
-    const std::uint8_t value = file[at];
-    const std::uint8_t count_byte = file[at + 1];
-    at += 2;
-    if (count_byte == 0) result.saw_zero = true;
-    const std::size_t count = count_byte == 0 ? zero_means : count_byte;
-    if (count > kWithoutAddressSize - made) return result;
-    std::fill_n(out + made, count, value);
-    made += count;
-  }
-  result.exact = true;
-  return result;
+  RunCoding coding = kGgCoding;
+  coding.zero = zero;
+  return unpack_runs(file.subspan(2), coding, std::span(picture).subspan(kBitmapOffset));
 }
 
 }  // namespace
@@ -64,12 +44,15 @@ std::optional<FoundKoala> find_koala(std::span<const std::uint8_t> file) {
   if (file.size() < 3 || file.size() >= kKoalaFileSize) return std::nullopt;
   if ((file[0] | file[1] << 8) > static_cast<int>(kLastLoadAddress)) return std::nullopt;
   found.form = KoalaForm::packed;
-  const Unpacked as_256 = unpack(file, 256, picture);
-  if (as_256.exact) {
-    found.zero_count = as_256.saw_zero ? ZeroCount::as_256 : ZeroCount::absent;
+  const std::optional<Unpacking> as_256 = unpack(file, ZeroRun::as_256, picture);
+  if (as_256) {
+    found.zero_count = as_256->saw_zero ? ZeroCount::as_256 : ZeroCount::absent;
     return found;
   }
-  if (!as_256.saw_zero || !unpack(file, 0, picture).exact) return std::nullopt;
+  // Where reading a count of 0 as 256 overshoots, the file may come from a
+  // writer that meant no bytes (it then holds a count of 0: without one both
+  // readings are the same).
+  if (!unpack(file, ZeroRun::as_none, picture)) return std::nullopt;
   found.zero_count = ZeroCount::as_empty;
   return found;
 }
