@@ -1,13 +1,13 @@
 #include "import/image_to_koala.h"
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "import/koala_forms.h"
+#include "picture/colour_grid.h"
 #include "import/message.h"
 #include "preview/c64_palette.h"
 #include "report/info_report.h"
@@ -32,8 +32,6 @@ PictureArea area_of(const RgbImage& image) {
 // C64 colour is no C64 colour. Neighbours in one palette lie 25 or more
 // apart, the same colour in two palettes up to about 150.
 constexpr double kFarDistance = 40.0;
-
-constexpr std::size_t kPictureArea = kPixelColumns * kPixelLines;  // 32000
 
 double distance(std::uint32_t rgb, const Rgb& colour) {
   const double red = static_cast<int>(rgb >> 16) - colour.red;
@@ -232,24 +230,6 @@ std::string map_colours(const std::vector<ImageColour>& colours, const Palette& 
   return {};
 }
 
-using ColourGrid = std::array<std::uint8_t, kPictureArea>;  // colour numbers, row by row
-using CellMasks = std::array<std::uint16_t, kCellColumns * kCellRows>;  // bit n: colour n shown
-
-constexpr std::size_t cell_index(int column, int row) {
-  return static_cast<std::size_t>(row * kCellColumns + column);
-}
-
-// How many colours a cell mask holds, without a library call on machines
-// that have no population-count instruction.
-constexpr int colours_in(std::uint16_t mask) {
-  unsigned bits = mask;
-  bits = bits - ((bits >> 1) & 0x5555u);
-  bits = (bits & 0x3333u) + ((bits >> 2) & 0x3333u);
-  bits = (bits + (bits >> 4)) & 0x0F0Fu;
-  return static_cast<int>((bits + (bits >> 8)) & 0x1Fu);
-}
-static_assert(colours_in(0) == 0 && colours_in(0xFFFF) == 16 && colours_in(0x8421) == 4);
-
 using PixelCounts = std::array<int, 16>;
 
 // The colour number of every pixel, how many pixels show each colour, and
@@ -337,68 +317,6 @@ Background choose_background(const CellMasks& masks, const PixelCounts& pixels) 
   return background;
 }
 
-// The colour in each of the bit pairs 01, 10 and 11 of a cell.
-using Slots = std::array<int, 4>;  // index 0 unused: the background
-
-Slots assign_slots(std::uint16_t shown, const Slots& before, const Slots* above) {
-  Slots slots = {0, -1, -1, -1};
-  std::uint16_t left = shown;
-  const auto keep_from = [&](const Slots& earlier) {
-    for (int slot = 1; slot <= 3; ++slot) {
-      const int colour = earlier[static_cast<std::size_t>(slot)];
-      if (slots[static_cast<std::size_t>(slot)] < 0 && (left >> colour & 1) != 0) {
-        slots[static_cast<std::size_t>(slot)] = colour;
-        left = static_cast<std::uint16_t>(left & ~(1u << colour));
-      }
-    }
-  };
-  keep_from(before);
-  if (above != nullptr) keep_from(*above);
-  for (; left != 0; left = static_cast<std::uint16_t>(left & (left - 1))) {
-    const int colour = std::countr_zero(left);
-    int slot = 1;
-    while (slots[static_cast<std::size_t>(slot)] >= 0) ++slot;
-    slots[static_cast<std::size_t>(slot)] = colour;
-  }
-  for (int slot = 1; slot <= 3; ++slot)
-    if (slots[static_cast<std::size_t>(slot)] < 0)
-      slots[static_cast<std::size_t>(slot)] = before[static_cast<std::size_t>(slot)];
-  return slots;
-}
-
-KoalaPicture encode(const ColourGrid& grid, const CellMasks& masks, int background) {
-  KoalaPicture picture{};
-  picture[kLoadAddressOffset] = kDefaultLoadAddress & 0xFF;
-  picture[kLoadAddressOffset + 1] = kDefaultLoadAddress >> 8;
-  picture[kBackgroundOffset] = static_cast<std::uint8_t>(background);
-  std::vector<Slots> chosen(masks.size());
-  Slots before = {0, 0, 0, 0};
-  for (int row = 0; row < kCellRows; ++row)
-    for (int column = 0; column < kCellColumns; ++column) {
-      const std::size_t cell = cell_index(column, row);
-      const auto shown = static_cast<std::uint16_t>(masks[cell] & ~(1u << background));
-      const Slots* above = row > 0 ? &chosen[cell_index(column, row - 1)] : nullptr;
-      const Slots slots = assign_slots(shown, before, above);
-      chosen[cell] = before = slots;
-      std::array<int, 16> value_of{};  // the bit pair of each colour; background 0
-      for (int slot = 3; slot >= 1; --slot)
-        if ((shown >> slots[static_cast<std::size_t>(slot)] & 1) != 0)
-          value_of[static_cast<std::size_t>(slots[static_cast<std::size_t>(slot)])] = slot;
-      picture[screen_colour_offset(column, row)] =
-          static_cast<std::uint8_t>(slots[1] << 4 | slots[2]);
-      picture[colour_ram_offset(column, row)] = static_cast<std::uint8_t>(slots[3]);
-      for (int line = 0; line < kLinesPerCell; ++line) {
-        const std::uint8_t* colour =
-            &grid[static_cast<std::size_t>((row * kLinesPerCell + line) * kPixelColumns +
-                                           column * kPixelsPerByte)];
-        picture[cell_byte_offset(column, row, line)] = static_cast<std::uint8_t>(
-            value_of[colour[0]] << 6 | value_of[colour[1]] << 4 | value_of[colour[2]] << 2 |
-            value_of[colour[3]]);
-      }
-    }
-  return picture;
-}
-
 }  // namespace
 
 bool is_importable_size(int width, int height) {
@@ -437,7 +355,7 @@ Conversion image_to_koala(const RgbImage& image, const std::string& name) {
                           background.second_column, background.second_row);
     return result;
   }
-  result.picture = encode(grid, masks, background.colour);
+  result.picture = encode_colour_grid(grid, masks, background.colour);
   result.palette = palette.name;
   result.background = background.colour;
   result.converted = true;

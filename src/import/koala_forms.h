@@ -27,8 +27,6 @@ struct FoundKoala {
   KoalaPicture picture;
 };
 
-inline constexpr std::uint16_t kDefaultLoadAddress = 0x6000;
-
 // The Koala picture in `file`, or nothing when it is none of the forms. A
 // packed file must be shorter than a whole picture, name a load address at
 // which the picture fits in the machine's 64 KiB, and unpack to exactly the

@@ -23,6 +23,10 @@ inline constexpr std::size_t kScreenColourOffset = 8002;
 inline constexpr std::size_t kColourRamOffset = 9002;
 inline constexpr std::size_t kBackgroundOffset = 10002;
 
+// Where the paint program loads its pictures, and what a picture made here
+// names.
+inline constexpr std::uint16_t kDefaultLoadAddress = 0x6000;
+
 inline constexpr int kCellColumns = 40;
 inline constexpr int kCellRows = 25;
 inline constexpr int kLinesPerCell = 8;
