@@ -33,10 +33,10 @@ inline std::optional<std::vector<float>> read_linear_photo(const char* path) {
   if (!bytes) return std::nullopt;
   const bitmosaic::PngRead read = bitmosaic::read_png(
       *bytes, [](int width, int height) {
-        return width == bitmosaic::kImageWidth && height == bitmosaic::kImageHeight;
+        return width == bitmosaic::LinearImage::kWidth && height == bitmosaic::LinearImage::kHeight;
       });
   if (!read.image.pixels) return std::nullopt;
-  std::vector<float> linear(3 * bitmosaic::kImageWidth * bitmosaic::kImageHeight);
+  std::vector<float> linear(3 * bitmosaic::LinearImage::kWidth * bitmosaic::LinearImage::kHeight);
   for (std::size_t pixel = 0; pixel < linear.size() / 3; ++pixel)
     for (std::size_t c = 0; c < 3; ++c)
       linear[3 * pixel + c] = bitmosaic::srgb_to_linear(read.image.pixels[4 * pixel + c]);

@@ -9,7 +9,7 @@ namespace bitmosaic {
 
 double perceived_error(const ColourGrid& picture, const C64Colours& palette,
                        std::span<const float> image) {
-  constexpr std::size_t kSamples = 3 * kImageWidth * kImageHeight;
+  constexpr std::size_t kSamples = 3 * std::size_t{LinearImage::kWidth} * LinearImage::kHeight;
   std::vector<float> shown(kSamples);
   for (std::size_t pixel = 0; pixel < kPictureArea; ++pixel) {
     const Rgb colour = palette[picture[pixel]];
@@ -21,12 +21,12 @@ double perceived_error(const ColourGrid& picture, const C64Colours& palette,
     }
   }
   std::vector<float> shown_blurred(kSamples), image_blurred(kSamples);
-  gaussian_blur(shown, shown_blurred, kImageWidth, kImageHeight, 3, 1.0, 4);
-  gaussian_blur(image.first(kSamples), image_blurred, kImageWidth, kImageHeight, 3, 1.0, 4);
+  gaussian_blur(shown, shown_blurred, LinearImage::kWidth, LinearImage::kHeight, 3, 1.0, 4);
+  gaussian_blur(image.first(kSamples), image_blurred, LinearImage::kWidth, LinearImage::kHeight, 3, 1.0, 4);
   double total = 0;
   for (std::size_t i = 0; i < kSamples; i += 3)
     total += ciede2000(linear_to_lab(&image_blurred[i]), linear_to_lab(&shown_blurred[i]));
-  return total / (kImageWidth * kImageHeight);
+  return total / (LinearImage::kWidth * LinearImage::kHeight);
 }
 
 ColourGrid shown_colours(const KoalaPicture& picture) {

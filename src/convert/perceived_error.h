@@ -8,15 +8,13 @@
 
 #include <span>
 
+#include "image/linear_image.h"
 #include "picture/colour_grid.h"
 #include "preview/c64_palette.h"
 
 namespace bitmosaic {
 
-inline constexpr int kImageWidth = 320;  // hires pixels: two a multicolour pixel
-inline constexpr int kImageHeight = 200;
-
-// `image` holds kImageWidth x kImageHeight pixels of linear-light red,
+// `image` holds LinearImage::kWidth x kHeight pixels of linear-light red,
 // green and blue, row by row.
 double perceived_error(const ColourGrid& picture, const C64Colours& palette,
                        std::span<const float> image);

@@ -32,9 +32,12 @@ Lab linear_to_lab(const float rgb[3]);
 // CIEDE2000 difference between two CIELAB colours (kL = kC = kH = 1).
 double ciede2000(const Lab& first, const Lab& second);
 
-// How much each small change of a linear-light colour near `rgb` weighs in
-// CIEDE2000: the 3x3 symmetric matrix M with dE00^2 ~ d^T M d for a change
-// d, stored as xx, yy, zz, xy, xz, yz (x, y, z = red, green, blue).
+// How much each small change of a colour weighs in CIEDE2000: the 3x3
+// symmetric matrix M with dE00^2 ~ d^T M d for a small change d, stored as
+// xx, yy, zz, xy, xz, yz. ciede2000_lab_metric takes the change in CIELAB
+// (x, y, z = L, a, b) near `lab`, ciede2000_metric in linear light (x, y, z
+// = red, green, blue) near `rgb`.
+void ciede2000_lab_metric(const Lab& lab, float metric[6]);
 void ciede2000_metric(const float rgb[3], float metric[6]);
 
 // Gaussian blur of an image of `channels` interleaved float samples a pixel,
