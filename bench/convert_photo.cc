@@ -1,12 +1,13 @@
 // Converts a 320x200 photograph with convert_picture and reports what the
 // conversion cost and how close it came: the perceived error, the CPU time
 // of the conversion alone (best of --runs), and the peak memory of the
-// whole process.
+// process up to the end of the conversion (reading the PNG included).
 // Usage: convert_photo [--palette=NAME] [--dither=MODE] [--background=N]
 //                      [--runs=N] <photo.png> <picture.kla>
-// Prints: dither, background, perceived error, CPU ms, peak KiB.
+// Prints one line: dither, background, perceived error, CPU ms, peak KiB.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +24,17 @@ double cpu_ms() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
+const char* mode_name(bitmosaic::Dither dither) {
+  for (const bitmosaic::DitherMode& mode : bitmosaic::dither_modes())
+    if (mode.dither == dither) return mode.name;
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const bitmosaic::C64Colours* palette = bench::palette_option("");
   bitmosaic::ConvertSettings settings;
-  const char* dither_name = nullptr;
   int runs = 1;
   const char* paths[2] = {nullptr, nullptr};
   int path_count = 0;
@@ -37,10 +43,9 @@ int main(int argc, char** argv) {
     if (std::strncmp(arg, "--palette=", 10) == 0) {
       palette = bench::palette_option(arg);
     } else if (std::strncmp(arg, "--dither=", 9) == 0) {
-      dither_name = arg + 9;
       bool known = false;
       for (const bitmosaic::DitherMode& mode : bitmosaic::dither_modes())
-        if (std::strcmp(mode.name, dither_name) == 0) settings.dither = mode.dither, known = true;
+        if (std::strcmp(mode.name, arg + 9) == 0) settings.dither = mode.dither, known = true;
       if (!known) palette = nullptr;
     } else if (std::strncmp(arg, "--background=", 13) == 0) {
       settings.background = std::atoi(arg + 13);
@@ -55,7 +60,10 @@ int main(int argc, char** argv) {
   if (path_count != 2 || palette == nullptr) {
     std::fprintf(stderr,
                  "usage: convert_photo [--palette=NAME] [--dither=MODE] [--background=N] "
-                 "[--runs=N] <photo.png> <picture.kla>\n");
+                 "[--runs=N] <photo.png> <picture.kla>\nmodes:");
+    for (const bitmosaic::DitherMode& mode : bitmosaic::dither_modes())
+      std::fprintf(stderr, " %s", mode.name);
+    std::fprintf(stderr, "; default %s\n", mode_name(bitmosaic::kDefaultDither));
     return 2;
   }
   const auto photo = bench::read_linear_photo(paths[0]);
@@ -73,6 +81,8 @@ int main(int argc, char** argv) {
     converted = bitmosaic::convert_picture(image, *palette, settings);
     best_ms = std::min(best_ms, cpu_ms() - start);
   }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);  // the peak so far: reading the photograph and converting it
   std::FILE* out = std::fopen(paths[1], "wb");
   if (out == nullptr ||
       std::fwrite(converted.picture.data(), 1, converted.picture.size(), out) != converted.picture.size() ||
@@ -81,11 +91,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double error = bitmosaic::perceived_error(bitmosaic::shown_colours(converted.picture), *palette, image.rgb);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const char* name = "";
-  for (const bitmosaic::DitherMode& mode : bitmosaic::dither_modes())
-    if (mode.dither == settings.dither) name = mode.name;
-  std::printf("%s %d %.4f %.1f %ld\n", name, converted.background, error, best_ms, usage.ru_maxrss);
+  std::printf("%s %d %.4f %.1f %ld\n", mode_name(settings.dither), converted.background, error, best_ms, usage.ru_maxrss);
   return 0;
 }

@@ -19,6 +19,11 @@
 # every picture under ../shared/pictures when that folder is there. The same
 # screenshots written with libpng's adaptive row filters are measured too,
 # without a target: see doc/performance.md.
+# convert's optimisation, every dither mode, on the photographs under
+# ../shared/photos when that folder is there (CONVERT_PHOTO, default
+# build/convert_photo; PERCEIVED_ERROR, default build/perceived_error): the
+# default mode's perceived error at most 0.75 x the peer's over the three
+# and below it on each, its CPU time at most 40 ms a picture.
 # Exits 1 when a target is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,8 +33,11 @@ binary="$(realpath "${BITMOSAIC:-build/bitmosaic}")"
 reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
 screenshot="$(realpath "${MAKE_SCREENSHOT:-build/make_screenshot}")"
 pictures="$(realpath -m "$root/../shared/pictures")"
+photos="$(realpath -m "$root/../shared/photos")"
+converter="$(realpath -m "${CONVERT_PHOTO:-build/convert_photo}")"
+measure="$(realpath -m "${PERCEIVED_ERROR:-build/perceived_error}")"
 
-for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot"; do
+for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot" "$converter" "$measure"; do
   if ! command -v "$tool" >/dev/null; then
     echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
@@ -185,6 +193,49 @@ for source in "${sources[@]}"; do
       "$(basename "$source" .kla)" "$rows" "$(stat -c %s shot.png)" "$ir" "$copy_ir" "$r_ir" "$verdict"
   done
 done
+if [ -d "$photos" ]; then
+  echo
+  echo "convert's optimisation on the photographs (palette pepto): perceived error against the"
+  echo "peer's picture of the same photograph, CPU time of the conversion (best of 3 runs) and"
+  echo "peak memory of the process (reading the PNG included)"
+  echo
+  printf '| %-12s | %-8s | %10s | %7s | %10s | %7s | %8s | %-6s |\n' \
+    photograph dither "perceived" "x peer" background "CPU ms" "peak KiB" target
+  printf '|%s|%s|%s|%s|%s|%s|%s|%s|\n' -------------- ---------- -----------: --------: \
+    ------------: --------: ---------: --------
+  default_mode="$({ "$converter" 2>&1 || true; } | sed -n 's/.*; default \([a-z0-9]*\)$/\1/p')"
+  sum_ours=0 sum_peer=0 count=0
+  for photo in "$photos"/*.png; do
+    name="$(basename "$photo" .png)"
+    [ -e "$photos/$name.peer.kla" ] || continue
+    peer="$("$measure" --palette=pepto "$photos/$name.peer.kla" "$photo")"
+    for mode in none bayer2 bayer4 bayer8 floyd atkinson search; do
+      read -r _ background error ms kib <<<"$("$converter" --palette=pepto --dither="$mode" --runs=3 \
+        "$photo" converted.kla)"
+      verdict="-"
+      if [ "$mode" = "$default_mode" ]; then
+        verdict=ok
+        { at_most "$error" "$peer" && at_most "$ms" 40; } || { verdict=MISSED; missed=1; }
+        sum_ours="$(awk -v a="$sum_ours" -v b="$error" 'BEGIN { print a + b }')"
+        sum_peer="$(awk -v a="$sum_peer" -v b="$peer" 'BEGIN { print a + b }')"
+        count=$((count + 1))
+      fi
+      printf '| %-12s | %-8s | %10s | %7s | %10s | %7s | %8s | %-6s |\n' "$name" "$mode" "$error" \
+        "$(ratio "$error" "$peer")" "$background" "$ms" "$kib" "$verdict"
+    done
+    printf '| %-12s | %-8s | %10s | %7s | %10s | %7s | %8s | %-6s |\n' "$name" peer "$peer" 1.00 - - - -
+  done
+  if [ "$count" -gt 0 ]; then
+    share="$(ratio "$sum_ours" "$sum_peer")"
+    verdict=ok
+    at_most "$share" 0.75 || { verdict=MISSED; missed=1; }
+    echo
+    echo "$default_mode (the default) over $count photographs: mean perceived error" \
+      "$(awk -v a="$sum_ours" -v n="$count" 'BEGIN { printf "%.4f", a / n }'), the peer's" \
+      "$(awk -v a="$sum_peer" -v n="$count" 'BEGIN { printf "%.4f", a / n }'): $share x: $verdict"
+  fi
+fi
+
 echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi
 exit "$missed"

@@ -50,9 +50,10 @@ struct ConvertedPicture {
   int background = 0;
 };
 
-// `image` has its rgb and outside filled (LinearImage::kWidth x kHeight);
-// pixels that are outside, or whose multicolour pixel is partly outside,
-// show the background.
+// `image.rgb` holds LinearImage::kWidth x kHeight pixels (samples outside
+// 0..1 are taken as the nearest of 0 and 1); `image.outside` as many flags,
+// or none. A multicolour pixel with either half outside shows the
+// background.
 ConvertedPicture convert_picture(const LinearImage& image, const C64Colours& palette,
                                  const ConvertSettings& settings);
 
