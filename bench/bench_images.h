@@ -22,7 +22,8 @@ inline std::optional<std::vector<std::uint8_t>> read_bytes(const char* path) {
   std::vector<std::uint8_t> bytes;
   std::uint8_t block[65536];
   std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + got);
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+    bytes.insert(bytes.end(), block, block + got);
   std::fclose(file);
   return bytes;
 }
@@ -31,10 +32,9 @@ inline std::optional<std::vector<std::uint8_t>> read_bytes(const char* path) {
 inline std::optional<std::vector<float>> read_linear_photo(const char* path) {
   const auto bytes = read_bytes(path);
   if (!bytes) return std::nullopt;
-  const bitmosaic::PngRead read = bitmosaic::read_png(
-      *bytes, [](int width, int height) {
-        return width == bitmosaic::LinearImage::kWidth && height == bitmosaic::LinearImage::kHeight;
-      });
+  const bitmosaic::PngRead read = bitmosaic::read_png(*bytes, [](int width, int height) {
+    return width == bitmosaic::LinearImage::kWidth && height == bitmosaic::LinearImage::kHeight;
+  });
   if (!read.image.pixels) return std::nullopt;
   std::vector<float> linear(3 * bitmosaic::LinearImage::kWidth * bitmosaic::LinearImage::kHeight);
   for (std::size_t pixel = 0; pixel < linear.size() / 3; ++pixel)

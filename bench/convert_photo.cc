@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
   }
   bitmosaic::LinearImage image;
   image.rgb = *photo;
-  image.outside.assign(std::size_t{bitmosaic::LinearImage::kWidth} * bitmosaic::LinearImage::kHeight, 0);
+  image.outside.assign(
+      std::size_t{bitmosaic::LinearImage::kWidth} * bitmosaic::LinearImage::kHeight, 0);
   bitmosaic::ConvertedPicture converted;
   double best_ms = 1e30;
   for (int run = 0; run < runs; ++run) {
@@ -85,12 +86,15 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);  // the peak so far: reading the photograph and converting it
   std::FILE* out = std::fopen(paths[1], "wb");
   if (out == nullptr ||
-      std::fwrite(converted.picture.data(), 1, converted.picture.size(), out) != converted.picture.size() ||
+      std::fwrite(converted.picture.data(), 1, converted.picture.size(), out) !=
+          converted.picture.size() ||
       std::fclose(out) != 0) {
     std::fprintf(stderr, "convert_photo: cannot write %s\n", paths[1]);
     return 1;
   }
-  const double error = bitmosaic::perceived_error(bitmosaic::shown_colours(converted.picture), *palette, image.rgb);
-  std::printf("%s %d %.4f %.1f %ld\n", mode_name(settings.dither), converted.background, error, best_ms, usage.ru_maxrss);
+  const double error =
+      bitmosaic::perceived_error(bitmosaic::shown_colours(converted.picture), *palette, image.rgb);
+  std::printf("%s %d %.4f %.1f %ld\n", mode_name(settings.dither), converted.background, error,
+              best_ms, usage.ru_maxrss);
   return 0;
 }

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   }
   bitmosaic::KoalaPicture picture{};
   std::memcpy(picture.data(), bytes->data(), picture.size());
-  std::printf("%.4f\n", bitmosaic::perceived_error(bitmosaic::shown_colours(picture), *palette, *photo));
+  std::printf("%.4f\n",
+              bitmosaic::perceived_error(bitmosaic::shown_colours(picture), *palette, *photo));
   return 0;
 }

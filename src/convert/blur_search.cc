@@ -130,17 +130,6 @@ void overlaps(int span, float (&out)[kCount][2 * kReach + 1]) {
     }
 }
 
-float quadratic(const float* m, float x, float y, float z) {
-  return m[0] * x * x + m[1] * y * y + m[2] * z * z +
-         2 * (m[3] * x * y + m[4] * x * z + m[5] * y * z);
-}
-
-void apply_matrix(const float* m, const float* v, float* out) {
-  out[0] = m[0] * v[0] + m[3] * v[1] + m[4] * v[2];
-  out[1] = m[3] * v[0] + m[1] * v[1] + m[5] * v[2];
-  out[2] = m[4] * v[0] + m[5] * v[1] + m[2] * v[2];
-}
-
 struct Search {
   const LinearImage* image;
   const ConversionTarget* target;
@@ -424,7 +413,8 @@ void search_blurred_error(const LinearImage& image, const ConversionTarget& targ
   for (std::size_t q = 0; q < kPictureArea; ++q)
     s.self[q] = s.across[q % kPixelColumns][kReachX] * s.down[q / kPixelColumns][kReachY];
   for (int k = 0; k < 16; ++k)
-    s.red[k] = target.colour[k][0], s.green[k] = target.colour[k][1], s.blue[k] = target.colour[k][2];
+    s.red[k] = target.colour[k][0], s.green[k] = target.colour[k][1],
+    s.blue[k] = target.colour[k][2];
 
   // The metrics are taken once, at the middles the undithered picture gives:
   // taking them again later costs time and, on these pictures, gains

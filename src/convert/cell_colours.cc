@@ -39,8 +39,10 @@ void fill_table(const ConversionTarget& target, int cell, CellTable& table) {
     for (int k = 0; k < 16; ++k) {
       table.cost[k][j] = cost[k];
       if (k < 2) continue;
-      if (cost[k] < cost[first]) second = first, first = k;
-      else if (cost[k] < cost[second]) second = k;
+      if (cost[k] < cost[first])
+        second = first, first = k;
+      else if (cost[k] < cost[second])
+        second = k;
     }
     score[first] += 2;
     score[second] += 1;
@@ -73,7 +75,8 @@ Choice best_colours(const CellTable& table, int background) {
   bool first = true;
   for (int x = 0; x < count; ++x) {
     float with_x[kCellPixels];
-    for (int j = 0; j < kCellPixels; ++j) with_x[j] = std::min(base[j], table.cost[candidates[x]][j]);
+    for (int j = 0; j < kCellPixels; ++j)
+      with_x[j] = std::min(base[j], table.cost[candidates[x]][j]);
     for (int y = x + 1; y < count; ++y) {
       float with_xy[kCellPixels];
       for (int j = 0; j < kCellPixels; ++j)
@@ -117,7 +120,8 @@ int choose_colours(const ConversionTarget& target, int fixed_background,
     }
     int order[16];
     for (int k = 0; k < 16; ++k) order[k] = k;
-    std::stable_sort(order, order + 16, [&](int x, int y) { return first_look[x] < first_look[y]; });
+    std::stable_sort(order, order + 16,
+                     [&](int x, int y) { return first_look[x] < first_look[y]; });
     for (int i = 0; i < 16; ++i)
       if (i < 3 || first_look[order[i]] <= first_look[order[2]]) shortlist.push_back(order[i]);
   }

@@ -15,10 +15,10 @@
 
 namespace bitmosaic {
 
-inline constexpr int kCells = kCellColumns * kCellRows;                // 1000
-inline constexpr int kCellPixels = kPixelsPerByte * kLinesPerCell;     // 32
+inline constexpr int kCells = kCellColumns * kCellRows;             // 1000
+inline constexpr int kCellPixels = kPixelsPerByte * kLinesPerCell;  // 32
 inline constexpr std::size_t kHiresPixels =
-    std::size_t{LinearImage::kWidth} * LinearImage::kHeight;          // 64000
+    std::size_t{LinearImage::kWidth} * LinearImage::kHeight;  // 64000
 
 // Pixel `index` (0..31, row by row) of cell `cell` (0..999, row by row), as
 // an index into a ColourGrid.
@@ -44,6 +44,19 @@ struct ConversionTarget {
 
 // `image.outside` may be empty: nothing is outside.
 ConversionTarget make_target(const LinearImage& image, const C64Colours& palette);
+
+// A symmetric 3x3 matrix stored as xx, yy, zz, xy, xz, yz (as
+// ciede2000_metric gives it), as a quadratic form and applied to a vector.
+inline float quadratic(const float* m, float x, float y, float z) {
+  return m[0] * x * x + m[1] * y * y + m[2] * z * z +
+         2 * (m[3] * x * y + m[4] * x * z + m[5] * y * z);
+}
+
+inline void apply_matrix(const float* m, const float* v, float* out) {
+  out[0] = m[0] * v[0] + m[3] * v[1] + m[4] * v[2];
+  out[1] = m[3] * v[0] + m[1] * v[1] + m[5] * v[2];
+  out[2] = m[4] * v[0] + m[5] * v[1] + m[2] * v[2];
+}
 
 // The cost of showing colour k at pixel q without dithering: CIEDE2000
 // squared, as it weighs differences near the pixel's colour.

@@ -19,9 +19,9 @@
 namespace bitmosaic {
 
 enum class Dither : std::uint8_t {
-  none,      // each pixel the nearest of its cell's colours
-  bayer2,    // ordered: the best mix of two of the cell's colours, by a 2x2, 4x4 or 8x8
-  bayer4,    //   threshold matrix
+  none,    // each pixel the nearest of its cell's colours
+  bayer2,  // ordered: the best mix of two of the cell's colours, by a 2x2, 4x4 or 8x8
+  bayer4,  //   threshold matrix
   bayer8,
   floyd,     // Floyd-Steinberg error diffusion, serpentine
   atkinson,  // Atkinson's error diffusion (three quarters of the error passed on)

@@ -41,11 +41,11 @@ struct Diffusion {
 };
 
 constexpr Diffusion kDiffusions[] = {
-    {Dither::floyd, true, 4, {{1, 0, 7 / 16.f}, {-1, 1, 3 / 16.f}, {0, 1, 5 / 16.f}, {1, 1, 1 / 16.f}}},
+    {Dither::floyd, true, 4, {{1, 0, 7 / 16.f}, {-1, 1, 3 / 16.f}, {0, 1, 5 / 16.f},
+                              {1, 1, 1 / 16.f}}},
     // Atkinson passes on only three quarters: highlights and shadows stay clean.
-    {Dither::atkinson, false, 6,
-     {{1, 0, 1 / 8.f}, {2, 0, 1 / 8.f}, {-1, 1, 1 / 8.f}, {0, 1, 1 / 8.f}, {1, 1, 1 / 8.f},
-      {0, 2, 1 / 8.f}}},
+    {Dither::atkinson, false, 6, {{1, 0, 1 / 8.f}, {2, 0, 1 / 8.f}, {-1, 1, 1 / 8.f},
+                                  {0, 1, 1 / 8.f}, {1, 1, 1 / 8.f}, {0, 2, 1 / 8.f}}},
 };
 
 // The error is carried in linear light; the colour is chosen in CIELAB with
@@ -92,17 +92,12 @@ void diffuse_errors(const ConversionTarget& target, const std::vector<CellColour
   }
 }
 
-float quadratic(const float* m, float x, float y, float z) {
-  return m[0] * x * x + m[1] * y * y + m[2] * z * z +
-         2 * (m[3] * x * y + m[4] * x * z + m[5] * y * z);
-}
-
 // Ordered dithering: each pixel's colour is the mix of two of its cell's
 // colours (in linear light) nearest to it, with a little weight against
 // mixing colours far apart, whose pattern the eye sees; the threshold
 // matrix, one cell of it a multicolour pixel, picks which of the two shows.
-void ordered_dither(const ConversionTarget& target, const std::vector<CellColours>& cells,
-                    int size, ColourGrid& grid) {
+void ordered_dither(const ConversionTarget& target, const std::vector<CellColours>& cells, int size,
+                    ColourGrid& grid) {
   int matrix[8][8] = {};
   for (int n = 1; n < size; n *= 2)  // Bayer's recursion: M(2n) from M(n)
     for (int y = 0; y < n; ++y)
@@ -113,7 +108,7 @@ void ordered_dither(const ConversionTarget& target, const std::vector<CellColour
         matrix[y + n][x] = v + 3;
         matrix[y + n][x + n] = v + 1;
       }
-  constexpr float kPatternWeight = 0.25f;
+  constexpr float kPatternWeight = 0.1f;
   for (std::size_t q = 0; q < kPictureArea; ++q) {
     const CellColours& colours = colours_at(cells, q);
     if (target.outside[q]) {
@@ -148,8 +143,8 @@ void ordered_dither(const ConversionTarget& target, const std::vector<CellColour
         }
       }
     const int x = static_cast<int>(q % kPixelColumns), y = static_cast<int>(q / kPixelColumns);
-    const float threshold = (static_cast<float>(matrix[y % size][x % size]) + 0.5f) /
-                            static_cast<float>(size * size);
+    const float threshold =
+        (static_cast<float>(matrix[y % size][x % size]) + 0.5f) / static_cast<float>(size * size);
     grid[q] = static_cast<std::uint8_t>(threshold < mix ? high : low);
   }
 }

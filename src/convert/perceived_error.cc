@@ -22,7 +22,8 @@ double perceived_error(const ColourGrid& picture, const C64Colours& palette,
   }
   std::vector<float> shown_blurred(kSamples), image_blurred(kSamples);
   gaussian_blur(shown, shown_blurred, LinearImage::kWidth, LinearImage::kHeight, 3, 1.0, 4);
-  gaussian_blur(image.first(kSamples), image_blurred, LinearImage::kWidth, LinearImage::kHeight, 3, 1.0, 4);
+  gaussian_blur(image.first(kSamples), image_blurred, LinearImage::kWidth, LinearImage::kHeight, 3,
+                1.0, 4);
   double total = 0;
   for (std::size_t i = 0; i < kSamples; i += 3)
     total += ciede2000(linear_to_lab(&image_blurred[i]), linear_to_lab(&shown_blurred[i]));

@@ -68,14 +68,15 @@ constexpr double kLabKnee = kLabEdge * kLabEdge * kLabEdge;
 // CIELAB's f of X/Xn, Y/Yn and Z/Zn, and its slopes there. The cube root
 // is t * t^(-1/3)^2, with t^(-1/3) from a first guess in the exponent bits
 // and `steps` Newton's steps, which need no division; the three run side by
-// side.
-// Several times faster than the library's cube root, and every pixel of the
-// converter needs three.
+// side. Several times faster than the library's cube root, and every pixel
+// of the converter needs three.
 void lab_f(const double xyz[3], double f[3], double slope[3], int steps) {
   const double t0 = xyz[0] * kInverseWhite[0];
   const double t1 = xyz[1] * kInverseWhite[1];
   const double t2 = xyz[2] * kInverseWhite[2];
-  const double u0 = std::max(t0, kLabKnee), u1 = std::max(t1, kLabKnee), u2 = std::max(t2, kLabKnee);
+  const double u0 = std::max(t0, kLabKnee);
+  const double u1 = std::max(t1, kLabKnee);
+  const double u2 = std::max(t2, kLabKnee);
   const auto guess = [](double t) {
     std::uint64_t bits;
     std::memcpy(&bits, &t, sizeof bits);

@@ -14,8 +14,8 @@ constexpr std::size_t kHires = std::size_t{LinearImage::kWidth} * LinearImage::k
 TEST(PerceivedError, MeasuresWhatTheEyeSeesAfterTheBlur) {
   // White against a black picture is CIEDE2000's whole lightness scale.
   ColourGrid black{};
-  EXPECT_NEAR(100.0, perceived_error(black, default_palette(), std::vector<float>(3 * kHires, 1.0f)),
-              1e-3);
+  EXPECT_NEAR(
+      100.0, perceived_error(black, default_palette(), std::vector<float>(3 * kHires, 1.0f)), 1e-3);
   // A picture that shows the image exactly has no error.
   ColourGrid stripes{};
   std::vector<float> image(3 * kHires);

@@ -22,7 +22,7 @@ TEST(ColourSpace, CielabOfKnownColours) {
     Lab lab;
   };
   const Case cases[] = {
-      {{1, 1, 1}, {100, 0, 0}},             // the D65 white
+      {{1, 1, 1}, {100, 0, 0}},  // the D65 white
       {{0, 0, 0}, {0, 0, 0}},
       {{1, 0, 0}, {53.24f, 80.09f, 67.20f}},  // sRGB's primaries
       {{0, 1, 0}, {87.73f, -86.18f, 83.18f}},
@@ -71,8 +71,8 @@ TEST(ColourSpace, Ciede2000MatchesPublishedPairs) {
 // formula: it must agree with CIEDE2000 where differences are small, in
 // dark, bright, grey and saturated colours alike.
 TEST(ColourSpace, MetricAgreesWithCiede2000ForSmallChanges) {
-  const float colours[][3] = {{0.01f, 0.01f, 0.01f}, {0.2f, 0.2f, 0.2f}, {0.9f, 0.8f, 0.7f},
-                              {0.6f, 0.05f, 0.02f}, {0.03f, 0.05f, 0.5f}, {0.1f, 0.4f, 0.05f}};
+  const float colours[][3] = {{0.01f, 0.01f, 0.01f}, {0.2f, 0.2f, 0.2f},   {0.9f, 0.8f, 0.7f},
+                              {0.6f, 0.05f, 0.02f},  {0.03f, 0.05f, 0.5f}, {0.1f, 0.4f, 0.05f}};
   const float steps[][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, -1, 0}, {0.3f, 0.5f, -0.8f}};
   for (const auto& colour : colours) {
     float metric[6];
@@ -102,8 +102,8 @@ TEST(ColourSpace, GaussianBlurKeepsFlatImagesAndRepeatsTheBorder) {
   std::vector<float> line(9 * 9, 0.0f), blurred(line.size());
   for (int y = 0; y < 9; ++y) line[static_cast<std::size_t>(y * 9 + 4)] = 1.0f;
   gaussian_blur(line, blurred, 9, 9, 1, 1.0, 4);
-  const double centre = 1 / (1 + 2 * (std::exp(-0.5) + std::exp(-2.0) + std::exp(-4.5) +
-                                      std::exp(-8.0)));
+  const double centre =
+      1 / (1 + 2 * (std::exp(-0.5) + std::exp(-2.0) + std::exp(-4.5) + std::exp(-8.0)));
   EXPECT_NEAR(blurred[4 * 9 + 4], centre, 1e-6);
   EXPECT_NEAR(blurred[4 * 9 + 5], centre * std::exp(-0.5), 1e-6);
   EXPECT_NEAR(blurred[4 * 9 + 0], centre * std::exp(-8.0), 1e-6);
