@@ -56,7 +56,7 @@ constexpr Command kCommands[] = {
     {"colcopy", &S::colcopy, nullptr, Grammar::none, true, true,
      Start::copy_of_source, Output::koala_picture, kKoala, apply_colcopy},
     {"png", &S::png, nullptr, Grammar::none, false, true,
-     Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, nullptr,
+     Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, ".out.png",
      ".kla", "ERROR: Destination '%s' is named like a Koala picture; png writes PNG images.",
      kPaletteOption},
     {"show", &S::show, nullptr, Grammar::none, false, false,
