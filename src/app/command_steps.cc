@@ -112,7 +112,8 @@ void apply_colcopy(const CommandSettings&, RunPictures& pictures) {
 
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {
   const ImportResult imported =
-      import_file(pictures.source_file, printable_name(*settings.source_path, stderr));
+      import_file(pictures.source_file, printable_name(*settings.source_path, stderr),
+                  settings.palette_named ? settings.palette : -1);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
   pictures.working = imported.picture;
