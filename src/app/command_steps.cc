@@ -93,7 +93,8 @@ void apply_show(const CommandSettings& settings, RunPictures& pictures) {
                                                std::strcmp(announced, "24bit") == 0);
   enable_colour_sequences(stdout);
   print_terminal_preview(pictures.source, palette_colours(settings.palette), size,
-                         direct ? TerminalColours::direct : TerminalColours::cube);
+                         direct ? TerminalColours::direct : TerminalColours::indexed,
+                         preview_uses_utf8());
 }
 
 void apply_merge(const CommandSettings& settings, RunPictures& pictures) {
