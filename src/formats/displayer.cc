@@ -11,12 +11,15 @@ namespace {
 
 constexpr std::size_t kPictureBytes = kKoalaFileSize - kBitmapOffset;  // 10001
 
-// The byte value that occurs least often: as the escape byte it costs the
-// fewest extra bytes. It occurs at most 10001 / 256 = 39 times and each
-// occurrence costs at most two bytes more than in the GG form, whose escape
-// byte costs nothing where it does not occur: the program stays within
-// kDisplayerOverGgForm of the GG form as long as its code and settings take
-// at most 512 - 78 bytes (the displayer test holds it to that).
+// The escape byte is the byte value that occurs least often: at most
+// 10001 / 256 = 39 times, each costing at most two bytes more than another
+// byte would (a run of one is three bytes). Cutting colours to four bits
+// only joins runs, which never makes the coding longer. So the packed data
+// is at most 78 bytes longer than in the GG form, and the program stays
+// within kDisplayerOverGgForm of it while its code and settings take at most
+// 512 - 78 bytes; the displayer test holds it to that.
+constexpr std::size_t kMostEscapes = kPictureBytes / 256;
+
 std::uint8_t rarest_byte(std::span<const std::uint8_t> data) {
   std::array<std::size_t, 256> counts{};
   for (const std::uint8_t byte : data) ++counts[byte];
@@ -41,7 +44,7 @@ std::vector<std::uint8_t> displayer_program(const KoalaPicture& picture, int bor
   // displayer.asm reads what follows its code in this order: the escape
   // byte, the border colour, the packed picture.
   std::vector<std::uint8_t> program;
-  program.reserve(code.size() + 2 + kPictureBytes + 2 * 39);
+  program.reserve(code.size() + 2 + kPictureBytes + 2 * kMostEscapes);
   program.assign(code.begin(), code.end());
   program.push_back(escape);
   program.push_back(border < 0 ? background : static_cast<std::uint8_t>(border & 0x0F));

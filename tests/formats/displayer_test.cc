@@ -201,11 +201,16 @@ TEST(DisplayerProgram, ShowsThePictureUntilSpaceThenGivesBasicItsScreenBack) {
 }
 
 TEST(DisplayerProgram, IsAtMostTheGgFormPlus512Bytes) {
-  for (const KoalaPicture& picture : {make_test_card(), random_picture()}) {
-    const std::size_t size = displayer_program(picture, -1).size();
-    EXPECT_LE(size, gg_form_size(picture) + kDisplayerOverGgForm);
-    ::testing::Test::RecordProperty("size " + std::to_string(gg_form_size(picture)),
-                                    std::to_string(size));
+  const struct Case {
+    const char* name;
+    KoalaPicture picture;
+  } cases[] = {{"test card", make_test_card()}, {"random", random_picture()}};
+  for (const Case& c : cases) {
+    const std::size_t size = displayer_program(c.picture, -1).size();
+    EXPECT_LE(size, gg_form_size(c.picture) + kDisplayerOverGgForm) << c.name;
+    ::testing::Test::RecordProperty(std::string("bytes, GG form, ") + c.name,
+                                    std::to_string(size) + ", " +
+                                        std::to_string(gg_form_size(c.picture)));
   }
   // For every picture: the escape byte is the rarest byte value, so it
   // occurs at most 10001 / 256 = 39 times and costs at most two bytes more
