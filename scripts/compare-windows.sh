@@ -34,6 +34,7 @@ commands=(
   "png card.kla out.png"
   "png --palette=colodore card.kla out.png"
   "import card.png out.kla"
+  "import --palette=pepto card.png out.kla"
   "info 5 5 card.kla"
   "show card.kla"
   "examples"
@@ -49,7 +50,12 @@ for command in "${commands[@]}"; do
     cp "$root/examples/disc.kla" "$dir/disc.kla"
     "$linux" png "$dir/card.kla" "$dir/card.png" >/dev/null
     if [ "$side" = linux ]; then
-      (cd "$dir" && "$linux" "${words[@]}" > stdout.txt)
+      # show draws UTF-8 under the C locale on Linux, while Windows follows
+      # the console's code page (437 here): a locale that names another
+      # character set gives Linux the same rule.
+      locale=C
+      [ "${words[0]}" = show ] && locale=en_US.ISO-8859-1
+      (cd "$dir" && LC_ALL="$locale" "$linux" "${words[@]}" > stdout.txt)
     else
       (cd "$dir" && wine "$windows" "${words[@]}" > stdout.txt)
     fi

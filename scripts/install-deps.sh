@@ -5,7 +5,8 @@
 #   --bench  also valgrind and GNU time, for bench/run.sh
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev libdeflate-dev groff-base strace)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev libdeflate-dev groff-base strace
+          64tass)
 for option in "$@"; do
   case "$option" in
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

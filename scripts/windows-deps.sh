@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the MinGW-w64 cross toolchain, its zlib and wine from Debian's
+# Installs the MinGW-w64 cross toolchain, its zlib, wine and the 6502
+# assembler that the build runs on this host (64tass) from Debian's
 # packages, and builds libpng and libdeflate for 64-bit Windows from Debian's
 # own source packages (fetched through a private deb-src list: the system's
 # apt sources stay as they are). The libraries go to build-windows-deps/,
@@ -11,7 +12,7 @@ prefix="$root/build-windows-deps"
 cross=x86_64-w64-mingw32
 cc="$cross-gcc-posix"
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xz-utils)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xz-utils 64tass)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

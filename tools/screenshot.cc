@@ -52,10 +52,13 @@ std::string encode(int width, int height, int colour_type, int depth, bool inter
 
 std::string render_png(const KoalaPicture& picture, const C64Colours& palette, int width,
                        int height, PngLayout layout) {
-  const bool screenshot = width == 384;
+  // Unscaled heights are 200, 272 and 247, and no multiple up to 4x of one
+  // is a multiple of another.
+  const int scale = height % 200 == 0 ? height / 200 : height % 272 == 0 ? height / 272 : height / 247;
+  const bool screenshot = width / scale == 384;
   const int left = screenshot ? 32 : 0;
-  const int top = screenshot ? 35 : 0;
-  const int pixel_width = width == 160 ? 1 : 2;
+  const int top = !screenshot ? 0 : height / scale == 272 ? 35 : 23;
+  const int pixel_width = width / scale == 160 ? 1 : 2;
   const bool rgba = layout == PngLayout::rgba || layout == PngLayout::rgba_interlaced ||
                     layout == PngLayout::rgba_unfiltered;
   const int samples = layout == PngLayout::palette ? 1 : rgba ? 4 : 3;
@@ -64,9 +67,9 @@ std::string render_png(const KoalaPicture& picture, const C64Colours& palette, i
   for (int y = 0; y < height; ++y) {
     auto& row = rows[static_cast<std::size_t>(y)];
     for (int x = 0; x < width; ++x) {
-      const int px = (x - left) / pixel_width;
-      const int py = y - top;
-      const bool inside = x >= left && py >= 0 && px < kPixelColumns && py < kPixelLines;
+      const int px = (x / scale - left) / pixel_width;
+      const int py = y / scale - top;
+      const bool inside = x / scale >= left && py >= 0 && px < kPixelColumns && py < kPixelLines;
       const int colour = inside ? displayed_colour(picture, px, py) : kBorderColour;
       if (layout == PngLayout::palette) {
         row.push_back(static_cast<png_byte>(colour));

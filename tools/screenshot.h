@@ -1,6 +1,7 @@
 // PNG images of a Koala picture as other programs make them: 160x200,
-// 320x200 or a 384x272 emulator screenshot with the border, in any palette
-// and several PNG colour types. The tests import them; the benchmark times
+// 320x200, or a 384x272 (PAL) or 384x247 (NTSC) emulator screenshot with
+// the border, each also scaled 2x, 3x or 4x, in any palette and several PNG
+// colour types. The tests import them; the benchmark times
 // the import of a screenshot.
 #pragma once
 
@@ -23,7 +24,7 @@ enum class PngLayout {
 
 inline constexpr int kBorderColour = 14;  // light blue, the machine's own
 
-// The PNG file's bytes; `width` x `height` is one of the three sizes.
+// The PNG file's bytes; `width` x `height` is one of the sizes above.
 std::string render_png(const KoalaPicture& picture, const C64Colours& palette, int width,
                        int height, PngLayout layout);
 

@@ -93,7 +93,8 @@ void apply_show(const CommandSettings& settings, RunPictures& pictures) {
                                                std::strcmp(announced, "24bit") == 0);
   enable_colour_sequences(stdout);
   print_terminal_preview(pictures.source, palette_colours(settings.palette), size,
-                         direct ? TerminalColours::direct : TerminalColours::cube);
+                         direct ? TerminalColours::direct : TerminalColours::indexed,
+                         preview_uses_utf8());
 }
 
 void apply_merge(const CommandSettings& settings, RunPictures& pictures) {
@@ -112,7 +113,8 @@ void apply_colcopy(const CommandSettings&, RunPictures& pictures) {
 
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {
   const ImportResult imported =
-      import_file(pictures.source_file, printable_name(*settings.source_path, stderr));
+      import_file(pictures.source_file, printable_name(*settings.source_path, stderr),
+                  settings.palette_named ? settings.palette : -1);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
   pictures.working = imported.picture;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "app/open_result.h"
 #include "app/process.h"
@@ -50,30 +51,49 @@ void refuse_destination(const Command& command, const std::string& destination) 
     die_with_usage(command.refused_message, in_message(destination).c_str());
 }
 
+// A default suffix that names the tool's own output (".out.kla"): such a
+// file is replaced when it exists. Any other default names a file of its
+// own kind beside the source (pic.png beside pic.kla), which may be the
+// user's own work.
+bool names_own_output(const char* suffix) { return std::string_view(suffix).starts_with(".out."); }
+
+struct DefaultName {
+  std::string name;
+  bool may_replace;  // a file under that name may be replaced
+};
+
 // The default destination: the source's name with the row's suffix, or its
 // fallback where that would be the source itself.
-std::string default_name(const std::string& source, const Command& command) {
+DefaultName default_name(const std::string& source, const Command& command) {
   std::optional<std::string> named = default_destination(source, command.default_suffix);
   if (!named)
     die_with_usage("ERROR: Source file '%s' has no file extension.", in_message(source).c_str());
   if (command.fallback_suffix != nullptr && equal_ignoring_case(*named, source))
-    named = default_destination(source, command.fallback_suffix);
-  return *named;
+    return {*default_destination(source, command.fallback_suffix),
+            names_own_output(command.fallback_suffix)};
+  return {*named, names_own_output(command.default_suffix)};
 }
 
 // The named destination, or the default one (announced) for a command that
 // writes; empty for one that writes nothing. A result that goes to standard
-// output sends the progress lines to standard error.
+// output sends the progress lines to standard error. A default destination
+// that would replace a file of the user's stops the run.
 std::string name_destination(const CommandSettings& settings, const Command& command) {
   if (command.output == Output::nothing) return {};
-  const bool named = settings.dest_path.has_value();
-  const std::string destination =
-      named ? *settings.dest_path : default_name(*settings.source_path, command);
+  std::string destination;
+  if (settings.dest_path) {
+    destination = *settings.dest_path;
+  } else {
+    const DefaultName chosen = default_name(*settings.source_path, command);
+    print_progress("Destination file set to '%s'.\n",
+                   printable_name(chosen.name, progress_stream()).c_str());
+    if (!chosen.may_replace && name_taken(chosen.name))
+      die_with_usage("ERROR: File '%s' exists; name it as the destination to replace it.",
+                     in_message(chosen.name).c_str());
+    destination = chosen.name;
+  }
   refuse_destination(command, destination);
   if (is_standard_output(destination)) set_progress_stream(stderr);
-  if (!named)
-    print_progress("Destination file set to '%s'.\n",
-                   printable_name(destination, progress_stream()).c_str());
   return destination;
 }
 

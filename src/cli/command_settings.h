@@ -29,6 +29,7 @@ struct CommandSettings {
   std::int32_t info_row = -1;
 
   int palette = 0;  // index into c64_palettes(); png and show draw with it
+  bool palette_named = false;  // --palette= was given: import matches that palette only
 
   bool main_option_given = false;
   bool needs_second_picture = false;

@@ -1,6 +1,7 @@
 #include "cli/command_table.h"
 
 #include "app/command_steps.h"
+#include "cli/options.h"
 
 namespace bitmosaic {
 namespace {
@@ -11,7 +12,7 @@ constexpr const char* kKoala = ".out.kla";
 // Columns: keyword, flag, extra flag, numbers, second picture, destination
 // argument, start, output, default suffix, function; then, where they
 // differ from the defaults, source, fallback suffix, refused suffix and its
-// message, palette argument.
+// message, options.
 constexpr Command kCommands[] = {
     {"mask", &S::mask, nullptr, Grammar::none, true, true,
      Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
@@ -55,15 +56,16 @@ constexpr Command kCommands[] = {
     {"colcopy", &S::colcopy, nullptr, Grammar::none, true, true,
      Start::copy_of_source, Output::koala_picture, kKoala, apply_colcopy},
     {"png", &S::png, nullptr, Grammar::none, false, true,
-     Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, nullptr,
+     Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, ".out.png",
      ".kla", "ERROR: Destination '%s' is named like a Koala picture; png writes PNG images.",
-     true},
+     kPaletteOption},
     {"show", &S::show, nullptr, Grammar::none, false, false,
      Start::nothing, Output::nothing, nullptr, apply_show, Source::koala_picture, nullptr,
-     nullptr, nullptr, true},
+     nullptr, nullptr, kPaletteOption},
     {"import", &S::import, nullptr, Grammar::none, false, true,
      Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
-     ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures."},
+     ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures.",
+     kPaletteOption},
 };
 
 }  // namespace

@@ -75,8 +75,8 @@ struct Command {
   // is read, with the message (one %s: the destination).
   const char* refused_suffix = nullptr;
   const char* refused_message = nullptr;
-  // A file argument "--palette=NAME" chooses the palette it draws with.
-  bool takes_palette = false;
+  // The "--name=VALUE" options it takes (cli/options.h), beside -r.
+  unsigned options = 0;
 };
 
 // Every row, in the order the first word is compared with them.

@@ -62,7 +62,9 @@ constexpr const char* kDetailedHelp =
     "\n"
     "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
     "show ......... Shows the picture in the terminal (24-bit colours) \n"
-    "import ....... Reads a PNG image or a Koala file of any form as a Koala picture \n";
+    "import ....... Reads a PNG image or a Koala file of any form as a Koala picture \n"
+    "--palette=.... Palette of png, show and import (pepto, colodore, vice, ...) \n"
+    "-- ........... Ends the options: every word after it is a file name \n";
 
 constexpr const char* kExamples =
     "Examples: \n"

@@ -11,8 +11,7 @@
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/numbers.h"
-#include "cli/words.h"
-#include "preview/c64_palette.h"
+#include "cli/options.h"
 #include "report/terminal_charset.h"
 
 namespace bitmosaic {
@@ -171,27 +170,24 @@ int accept_command(int argc, char** argv, int index, CommandSettings& settings) 
   die_with_usage("ERROR: Main option missing.");
 }
 
-// "--palette=NAME", for the commands that draw: the palette's index, or the
-// end of the run for a name that is none.
-int palette_index(const char* name) {
-  const std::span<const Palette> palettes = c64_palettes();
-  std::string known;
-  for (std::size_t i = 0; i < palettes.size(); ++i) {
-    if (equal_ignoring_case(name, palettes[i].name)) return static_cast<int>(i);
-    known += (i == 0 ? "" : ", ") + std::string(palettes[i].name);
+// A word that names an option of the command: -r, or one of the row's
+// "--name=VALUE" options. Anything else that looks like an option ends the
+// run: a mistyped option must not become a file name.
+void accept_option(const char* word, CommandSettings& settings) {
+  if (std::strcmp(word, "-r") == 0) {
+    settings.launch_viewer = true;
+    return;
   }
-  die_with_usage("ERROR: Unknown palette '%s'; known palettes: %s.",
-                 printable_name(name, stderr).c_str(), known.c_str());
+  for (const OptionRow& option : option_table()) {
+    if ((settings.command->options & option.bit) == 0) continue;
+    if (const std::string_view name = option.name; std::string_view(word).starts_with(name))
+      return option.read(word + name.size(), settings);
+  }
+  die_with_usage("ERROR: Unknown option '%s'.", printable_name(word, stderr).c_str());
 }
 
-constexpr std::string_view kPaletteOption = "--palette=";
-
 void accept_file_argument(const char* argument, CommandSettings& settings) {
-  if (settings.command->takes_palette && std::string_view(argument).starts_with(kPaletteOption)) {
-    settings.palette = palette_index(argument + kPaletteOption.size());
-  } else if (std::strcmp(argument, "-r") == 0) {
-    settings.launch_viewer = true;
-  } else if (!settings.source_path) {
+  if (!settings.source_path) {
     settings.source_path = argument;
   } else if (settings.needs_second_picture && !settings.second_path) {
     settings.second_path = argument;
@@ -208,12 +204,19 @@ void parse_arguments(int argc, char** argv, CommandSettings& settings) {
   settings = CommandSettings{};
   if (std::getenv("bitmosaic") != nullptr) settings.launch_viewer = true;
   int index = 1;
+  bool options_ended = false;  // after "--" every word is a file name
   while (index < argc) {
     if (!settings.main_option_given) {
       index = accept_command(argc, argv, index, settings);
+      continue;
+    }
+    const char* word = argv[index++];
+    if (!options_ended && std::strcmp(word, "--") == 0) {
+      options_ended = true;
+    } else if (!options_ended && looks_like_option(word)) {
+      accept_option(word, settings);
     } else {
-      accept_file_argument(argv[index], settings);
-      ++index;
+      accept_file_argument(word, settings);
     }
   }
 }

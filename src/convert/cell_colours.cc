@@ -18,8 +18,11 @@ struct CellTable {
 // pixels want: the nearest counts twice, the second nearest once.
 void fill_table(const ConversionTarget& target, int cell, CellTable& table) {
   float l[16], a[16], b[16];
-  for (int k = 0; k < 16; ++k)
-    l[k] = target.colour_lab[k].l, a[k] = target.colour_lab[k].a, b[k] = target.colour_lab[k].b;
+  for (int k = 0; k < 16; ++k) {
+    l[k] = static_cast<float>(target.colour_lab[k].lightness);
+    a[k] = static_cast<float>(target.colour_lab[k].a);
+    b[k] = static_cast<float>(target.colour_lab[k].b);
+  }
   int score[16] = {};
   for (int j = 0; j < kCellPixels; ++j) {
     const std::size_t q = cell_pixel(cell, j);
@@ -28,10 +31,12 @@ void fill_table(const ConversionTarget& target, int cell, CellTable& table) {
       for (int k = 0; k < 16; ++k) table.cost[k][j] = 0;
       continue;
     }
-    const Lab& t = target.lab[q];
+    const float tl = static_cast<float>(target.lab[q].lightness);
+    const float ta = static_cast<float>(target.lab[q].a);
+    const float tb = static_cast<float>(target.lab[q].b);
     const float* w = &target.weights[4 * q];
     for (int k = 0; k < 16; ++k) {  // plain_cost, four colours a step
-      const float dl = l[k] - t.l, da = a[k] - t.a, db = b[k] - t.b;
+      const float dl = l[k] - tl, da = a[k] - ta, db = b[k] - tb;
       cost[k] = w[0] * dl * dl + w[1] * da * da + w[2] * db * db + 2 * w[3] * da * db;
     }
     int first = cost[1] < cost[0] ? 1 : 0;

@@ -64,7 +64,8 @@ inline float plain_cost(const ConversionTarget& target, std::size_t q, int k) {
   const Lab& t = target.lab[q];
   const Lab& c = target.colour_lab[k];
   const float* w = &target.weights[4 * q];
-  const float dl = c.l - t.l, da = c.a - t.a, db = c.b - t.b;
+  const auto dl = static_cast<float>(c.lightness - t.lightness);
+  const auto da = static_cast<float>(c.a - t.a), db = static_cast<float>(c.b - t.b);
   return w[0] * dl * dl + w[1] * da * da + w[2] * db * db + 2 * w[3] * da * db;
 }
 

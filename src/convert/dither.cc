@@ -74,7 +74,8 @@ void diffuse_errors(const ConversionTarget& target, const std::vector<CellColour
       float best_cost = 0;
       for (std::size_t s = 0; s < 4; ++s) {
         const Lab& c = target.colour_lab[colours[s]];
-        const float dl = c.l - lab.l, da = c.a - lab.a, db = c.b - lab.b;
+        const auto dl = static_cast<float>(c.lightness - lab.lightness);
+        const auto da = static_cast<float>(c.a - lab.a), db = static_cast<float>(c.b - lab.b);
         const float cost = w[0] * dl * dl + w[1] * da * da + w[2] * db * db + 2 * w[3] * da * db;
         if (s == 0 || cost < best_cost) best_cost = cost, best = colours[s];
       }

@@ -42,6 +42,26 @@ std::uint8_t linear_to_srgb(float linear) {
   return static_cast<std::uint8_t>(linear - samples[low] <= samples[high] - linear ? low : high);
 }
 
+Lab srgb_to_lab(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  const double r = srgb_to_linear(red), g = srgb_to_linear(green), b = srgb_to_linear(blue);
+  // The sRGB primaries to XYZ, relative to the D65 white.
+  const double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
+  const double y = 0.2126729 * r + 0.7151522 * g + 0.0721750 * b;
+  const double z = (0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883;
+  const auto f = [](double t) {
+    constexpr double kEpsilon = 216.0 / 24389.0;
+    constexpr double kKappa = 24389.0 / 27.0;
+    return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0;
+  };
+  const double fx = f(x), fy = f(y), fz = f(z);
+  return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+}
+
+double lab_distance(const Lab& one, const Lab& other) {
+  const double l = one.lightness - other.lightness, a = one.a - other.a, b = one.b - other.b;
+  return std::sqrt(l * l + a * a + b * b);
+}
+
 }  // namespace bitmosaic
 
 // ---- Perceived colour -------------------------------------------------------
@@ -158,8 +178,7 @@ Lab linear_to_lab(const float rgb[3]) {
   linear_to_xyz(rgb, xyz);
   double f[3], slope[3];
   lab_f(xyz, f, slope, 3);
-  return {static_cast<float>(116 * f[1] - 16), static_cast<float>(500 * (f[0] - f[1])),
-          static_cast<float>(200 * (f[1] - f[2]))};
+  return {116 * f[1] - 16, 500 * (f[0] - f[1]), 200 * (f[1] - f[2])};
 }
 
 double ciede2000(const Lab& first, const Lab& second) {
@@ -180,7 +199,7 @@ double ciede2000(const Lab& first, const Lab& second) {
     else mean_hue = h1 + h2 < 360 ? (h1 + h2 + 360) / 2 : (h1 + h2 - 360) / 2;
   }
   const double mean_c = (c1 + c2) / 2;
-  const double dl = (second.l - first.l) / lightness_scale((first.l + second.l) / 2.0);
+  const double dl = (second.lightness - first.lightness) / lightness_scale((first.lightness + second.lightness) / 2.0);
   const double dc = (c2 - c1) / (1 + 0.045 * mean_c);
   const double dh = 2 * std::sqrt(c1 * c2) * std::sin(radians(hue_step / 2)) /
                     (1 + 0.015 * mean_c *
@@ -228,7 +247,7 @@ LabWeights lab_weights(double l, double a_star, double b) {
 }  // namespace
 
 void ciede2000_lab_metric(const Lab& lab, float metric[6]) {
-  const LabWeights w = lab_weights(lab.l, lab.a, lab.b);
+  const LabWeights w = lab_weights(lab.lightness, lab.a, lab.b);
   metric[0] = static_cast<float>(w.ll), metric[1] = static_cast<float>(w.aa);
   metric[2] = static_cast<float>(w.bb), metric[3] = 0, metric[4] = 0;
   metric[5] = static_cast<float>(w.ab);

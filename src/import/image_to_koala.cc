@@ -1,9 +1,12 @@
 #include "import/image_to_koala.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "import/koala_forms.h"
@@ -15,23 +18,45 @@
 namespace bitmosaic {
 namespace {
 
-// Where the picture lies in the image, and how many image pixels make one
-// multicolour pixel.
+// The image sizes an import takes before scaling: where the picture lies
+// in the image, and how many image pixels make one multicolour pixel.
 struct PictureArea {
+  int width, height;  // the whole image
   int left;
   int top;
   int pixel_width;
 };
 
-PictureArea area_of(const RgbImage& image) {
-  if (image.width == 384) return {32, 35, 2};
-  return {0, 0, image.width / kPixelColumns};
+constexpr PictureArea kAreas[] = {
+    {160, 200, 0, 0, 1},
+    {320, 200, 0, 0, 2},
+    {384, 272, 32, 35, 2},  // a PAL machine's screen
+    {384, 247, 32, 23, 2},  // an NTSC machine's screen
+};
+
+// Pixel editors export at whole multiples, every pixel a square block.
+constexpr int kLargestScale = 4;
+
+struct ImageGeometry {
+  PictureArea area;
+  int scale;  // image pixels per picture pixel in each direction
+};
+
+std::optional<ImageGeometry> geometry_of(int width, int height) {
+  for (int scale = 1; scale <= kLargestScale; ++scale)
+    for (const PictureArea& area : kAreas)
+      if (width == area.width * scale && height == area.height * scale) return {{area, scale}};
+  return std::nullopt;
 }
 
 // A colour further than this (Euclidean, in 0..255 steps) from its nearest
-// C64 colour is no C64 colour. Neighbours in one palette lie 25 or more
-// apart, the same colour in two palettes up to about 150.
-constexpr double kFarDistance = 40.0;
+// colour of a palette is no colour of that palette. Neighbours in one
+// palette lie 25 or more apart; artists' palettes that are close to, but
+// not in, the table put colours up to about 50 from it.
+constexpr double kFarDistance = 64.0;
+
+// From this distance on, the output line says how far the colours lie.
+constexpr double kNotedDistance = 16.0;
 
 double distance(std::uint32_t rgb, const Rgb& colour) {
   const double red = static_cast<int>(rgb >> 16) - colour.red;
@@ -123,9 +148,10 @@ struct ColourTable {
 // Neighbouring pixels mostly share a colour, and a picture has few colours:
 // the pixel before and a small direct-mapped cache answer almost every
 // look-up before the table is asked.
+// Positions in messages are the scaled image's: `scale` multiplies them.
 template <int kPixelWidth>
-void census_pass(const RgbImage& image, const PictureArea& area, const std::string& name,
-                 ColourCensus& census) {
+void census_pass(const RgbImage& image, const PictureArea& area, int scale,
+                 const std::string& name, ColourCensus& census) {
   ColourTable table;
   constexpr std::size_t kCacheSize = 64;
   std::array<std::uint32_t, kCacheSize> cached_words;
@@ -149,7 +175,7 @@ void census_pass(const RgbImage& image, const PictureArea& area, const std::stri
         if ((static_cast<std::uint32_t>(pair >> 32) & kColourBytes) != word) {
           census.error = formatted("ERROR: Image '%s' has two colours in the pixel pair at %i, %i; "
                                 "multicolour pixels are two pixels wide.",
-                                name.c_str(), area.left + 2 * x, image_y);
+                                name.c_str(), (area.left + 2 * x) * scale, image_y * scale);
           return;
         }
       } else {
@@ -166,7 +192,8 @@ void census_pass(const RgbImage& image, const PictureArea& area, const std::stri
               table.find_or_add(word, static_cast<std::uint16_t>(census.colours.size()), added);
           if (added) {
             const int image_x = area.left + x * kPixelWidth;
-            census.colours.push_back({image.rgb(image_x, image_y), image_x, image_y});
+            census.colours.push_back(
+                {image.rgb(image_x, image_y), image_x * scale, image_y * scale});
           }
           cached_words[line] = word;
           cached_indexes[line] = last_index;
@@ -177,57 +204,104 @@ void census_pass(const RgbImage& image, const PictureArea& area, const std::stri
   }
 }
 
-ColourCensus take_census(const RgbImage& image, const PictureArea& area, const std::string& name) {
+ColourCensus take_census(const RgbImage& image, const PictureArea& area, int scale,
+                         const std::string& name) {
   ColourCensus census;
   census.index_of_pixel.reset(new std::uint16_t[kPictureArea]);
   if (area.pixel_width == 2)
-    census_pass<2>(image, area, name, census);
+    census_pass<2>(image, area, scale, name, census);
   else
-    census_pass<1>(image, area, name, census);
+    census_pass<1>(image, area, scale, name, census);
   return census;
 }
 
-const Palette& best_palette(const std::vector<ImageColour>& colours) {
-  const std::span<const Palette> palettes = c64_palettes();
-  const Palette* best = &palettes[0];
-  double best_total = INFINITY;
-  for (const Palette& palette : palettes) {
-    double total = 0;
-    for (const ImageColour& colour : colours)
-      total += nearest(colour.rgb, palette.colours).distance;
-    if (total < best_total) {
-      best_total = total;
-      best = &palette;
+// A scaled image as its unscaled self, or the message of the first block
+// (in rows, then columns) that holds two colours.
+std::string unscale(const RgbImage& image, int scale, const std::string& name,
+                    RgbImage& unscaled) {
+  unscaled.width = image.width / scale;
+  unscaled.height = image.height / scale;
+  unscaled.pixels.reset(new std::uint8_t[4 * static_cast<std::size_t>(unscaled.width) *
+                                         static_cast<std::size_t>(unscaled.height)]);
+  for (int y = 0; y < unscaled.height; ++y)
+    for (int x = 0; x < unscaled.width; ++x) {
+      const std::uint32_t colour = image.rgb(x * scale, y * scale);
+      for (int dy = 0; dy < scale; ++dy)
+        for (int dx = 0; dx < scale; ++dx)
+          if (image.rgb(x * scale + dx, y * scale + dy) != colour)
+            return formatted("ERROR: Image '%s' is scaled %ix, but the block at %i, %i has two "
+                             "colours.",
+                             name.c_str(), scale, x * scale, y * scale);
+      std::memcpy(&unscaled.pixels[4 * (static_cast<std::size_t>(y) * unscaled.width + x)],
+                  &image.pixels[4 * (static_cast<std::size_t>(y) * scale * image.width +
+                                     static_cast<std::size_t>(x) * scale)],
+                  4);
     }
-  }
-  return *best;
+  return {};
 }
 
-// The C64 colour of each image colour, or the message of the first colour
-// that has none or shares one with another.
-std::string map_colours(const std::vector<ImageColour>& colours, const Palette& palette,
-                        const std::string& name, std::vector<std::uint8_t>& numbers) {
+// How the image's colours fit one palette: each colour's nearest colour
+// of it, as long as they are near and one to one.
+struct PaletteFit {
+  const Palette* palette = nullptr;
+  std::vector<std::uint8_t> numbers;  // the C64 colour of each image colour that fits
+  double total = 0;  // the distances of those colours and of the one that does not fit
+  double farthest = 0;
+  std::string error;  // the first colour that does not fit; empty when all do
+};
+
+PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& palette,
+                       const std::string& name) {
+  PaletteFit fit;
+  fit.palette = &palette;
   std::array<int, 16> first_with = {};
   first_with.fill(-1);
   for (std::size_t i = 0; i < colours.size(); ++i) {
     const ImageColour& colour = colours[i];
     const Nearest found = nearest(colour.rgb, palette.colours);
-    if (found.distance > kFarDistance)
-      return formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
-                    "which is far from every colour of palette %s.",
-                    name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
+    fit.total += found.distance;
+    if (found.distance > kFarDistance) {
+      fit.error = formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
+                            "which is far from every colour of palette %s.",
+                            name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
+      return fit;
+    }
     int& first = first_with[static_cast<std::size_t>(found.colour)];
     if (first >= 0) {
       const ImageColour& other = colours[static_cast<std::size_t>(first)];
-      return formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x (at %i, %i), "
-                    "which both become colour %i [%s] of palette %s.",
-                    name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x, colour.y,
-                    found.colour, colour_name(found.colour), palette.name);
+      fit.error = formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x "
+                            "(at %i, %i), which both become colour %i [%s] of palette %s.",
+                            name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x,
+                            colour.y, found.colour, colour_name(found.colour), palette.name);
+      return fit;
     }
     first = static_cast<int>(i);
-    numbers.push_back(static_cast<std::uint8_t>(found.colour));
+    fit.numbers.push_back(static_cast<std::uint8_t>(found.colour));
+    fit.farthest = std::max(fit.farthest, found.distance);
   }
-  return {};
+  return fit;
+}
+
+// The palette the image was drawn with: of those that all its colours fit,
+// the nearest in total. Where none fits, the one that fits the most colours
+// (the nearest of those) names the colour that breaks it. `only` is a
+// palette's index, or -1 for any. A picture has at most 16 colours, so no
+// palette is tried beyond the 17th colour.
+PaletteFit choose_palette(const std::vector<ImageColour>& colours, int only,
+                          const std::string& name) {
+  const std::span<const Palette> palettes = c64_palettes();
+  PaletteFit best;
+  for (std::size_t i = 0; i < palettes.size(); ++i) {
+    if (only >= 0 && static_cast<int>(i) != only) continue;
+    PaletteFit fit = fit_palette(colours, palettes[i], name);
+    const auto better = [&] {
+      if (best.palette == nullptr) return true;
+      if (fit.numbers.size() != best.numbers.size()) return fit.numbers.size() > best.numbers.size();
+      return fit.total < best.total;
+    };
+    if (better()) best = std::move(fit);
+  }
+  return best;
 }
 
 using PixelCounts = std::array<int, 16>;
@@ -319,31 +393,33 @@ Background choose_background(const CellMasks& masks, const PixelCounts& pixels) 
 
 }  // namespace
 
-bool is_importable_size(int width, int height) {
-  return (width == 160 && height == 200) || (width == 320 && height == 200) ||
-         (width == 384 && height == 272);
-}
+bool is_importable_size(int width, int height) { return geometry_of(width, height).has_value(); }
 
-Conversion image_to_koala(const RgbImage& image, const std::string& name) {
+Conversion image_to_koala(const RgbImage& image, const std::string& name, int palette) {
   Conversion result;
-  if (!is_importable_size(image.width, image.height)) {
-    result.error = formatted("ERROR: Image '%s' is %ix%i pixels; "
-                          "import takes 160x200, 320x200 or 384x272.",
-                          name.c_str(), image.width, image.height);
+  const std::optional<ImageGeometry> geometry = geometry_of(image.width, image.height);
+  if (!geometry) {
+    result.error = formatted("ERROR: Image '%s' is %ix%i pixels; import takes 160x200, 320x200, "
+                             "384x272 or 384x247, or one of them scaled 2x, 3x or 4x.",
+                             name.c_str(), image.width, image.height);
     return result;
   }
-  const PictureArea area = area_of(image);
-  const ColourCensus census = take_census(image, area, name);
+  RgbImage unscaled;
+  if (geometry->scale > 1) {
+    result.error = unscale(image, geometry->scale, name, unscaled);
+    if (!result.error.empty()) return result;
+  }
+  const ColourCensus census =
+      take_census(geometry->scale > 1 ? unscaled : image, geometry->area, geometry->scale, name);
   result.error = census.error;
   if (!result.error.empty()) return result;
-  const Palette& palette = best_palette(census.colours);
-  std::vector<std::uint8_t> numbers;
-  result.error = map_colours(census.colours, palette, name, numbers);
+  const PaletteFit fit = choose_palette(census.colours, palette, name);
+  result.error = fit.error;
   if (!result.error.empty()) return result;
   ColourGrid grid;
   PixelCounts pixels{};
   CellMasks masks;
-  sort_pixels(census, numbers, grid, pixels, masks);
+  sort_pixels(census, fit.numbers, grid, pixels, masks);
   result.error = check_cell_colours(masks, name);
   if (!result.error.empty()) return result;
   const Background background = choose_background(masks, pixels);
@@ -356,7 +432,8 @@ Conversion image_to_koala(const RgbImage& image, const std::string& name) {
     return result;
   }
   result.picture = encode_colour_grid(grid, masks, background.colour);
-  result.palette = palette.name;
+  result.palette = fit.palette->name;
+  result.farthest = fit.farthest > kNotedDistance ? static_cast<int>(std::lround(fit.farthest)) : 0;
   result.background = background.colour;
   result.converted = true;
   return result;

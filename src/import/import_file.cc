@@ -10,7 +10,8 @@
 namespace bitmosaic {
 namespace {
 
-ImportResult import_png(std::span<const std::uint8_t> file, const std::string& name) {
+ImportResult import_png(std::span<const std::uint8_t> file, const std::string& name,
+                        int palette) {
   ImportResult result;
   const PngRead read = read_png(file, is_importable_size);
   if (!read.problem.empty()) {
@@ -19,16 +20,19 @@ ImportResult import_png(std::span<const std::uint8_t> file, const std::string& n
     return result;
   }
   // A size that is not taken is refused before any pixel is decoded.
-  const Conversion conversion = image_to_koala(read.image, name);
+  const Conversion conversion = image_to_koala(read.image, name, palette);
   if (!conversion.converted) {
     result.error = conversion.error;
     return result;
   }
   result.imported = true;
   result.picture = conversion.picture;
-  result.description = formatted("Image %ix%i, palette %s, background %i [%s]", read.image.width,
-                              read.image.height, conversion.palette, conversion.background,
-                              colour_name(conversion.background));
+  const std::string distance =
+      conversion.farthest > 0 ? formatted(" (colours up to %i away)", conversion.farthest) : "";
+  result.description = formatted("Image %ix%i, palette %s%s, background %i [%s]",
+                                 read.image.width, read.image.height, conversion.palette,
+                                 distance.c_str(), conversion.background,
+                                 colour_name(conversion.background));
   return result;
 }
 
@@ -52,8 +56,9 @@ std::string describe(const FoundKoala& found, std::size_t size) {
 
 }  // namespace
 
-ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name) {
-  if (has_png_signature(file)) return import_png(file, name);
+ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
+                         int palette) {
+  if (has_png_signature(file)) return import_png(file, name, palette);
   ImportResult result;
   const std::optional<FoundKoala> found = find_koala(file);
   if (!found) {

@@ -17,7 +17,9 @@ struct ImportResult {
   std::string error;        // the whole message when nothing was imported
 };
 
-// `name` is the file name as messages show it.
-ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name);
+// `name` is the file name as messages show it; `palette` is the index of
+// the only palette an image's colours are matched to, or -1 for any.
+ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
+                         int palette = -1);
 
 }  // namespace bitmosaic

@@ -36,21 +36,13 @@ void on_error(png_structp png, png_const_charp message) {
 
 void on_warning(png_structp, png_const_charp) {}
 
-// The largest image any caller accepts; the buffers are made this large
-// before decoding, since nothing may be allocated between setjmp and longjmp.
-constexpr std::size_t kMaxWidth = 384;
-constexpr std::size_t kMaxHeight = 272;
-
-bool fits_buffers(int width, int height) {
-  return width > 0 && height > 0 && static_cast<std::size_t>(width) <= kMaxWidth &&
-         static_cast<std::size_t>(height) <= kMaxHeight;
-}
-
 enum class Stage { header, pixels, failed };
 
-// Reads the header into width and height; with `rows`, the pixels too.
-Stage decode(Decoding& decoding, int& width, int& height,
-             bool (*wanted)(int, int), std::vector<png_bytep>& rows, std::uint8_t* pixels) {
+// Reads the header into width and height, and the pixels when the caller
+// wants an image of that size. The buffers belong to the caller, so a jump
+// back from libpng leaves nothing behind that is not freed.
+Stage decode(Decoding& decoding, int& width, int& height, bool (*wanted)(int, int),
+             std::vector<png_bytep>& rows, std::unique_ptr<std::uint8_t[]>& pixels) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &decoding, on_error, on_warning);
   if (png == nullptr) return Stage::failed;
   png_infop info = png_create_info_struct(png);
@@ -65,7 +57,7 @@ Stage decode(Decoding& decoding, int& width, int& height,
   png_read_info(png, info);
   width = static_cast<int>(png_get_image_width(png, info));
   height = static_cast<int>(png_get_image_height(png, info));
-  if (!fits_buffers(width, height) || !wanted(width, height)) {
+  if (!wanted(width, height)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Stage::header;
   }
@@ -77,10 +69,10 @@ Stage decode(Decoding& decoding, int& width, int& height,
   png_read_update_info(png, info);
   if (png_get_rowbytes(png, info) != 4 * static_cast<std::size_t>(width))
     png_error(png, "unexpected row layout");
-  // Sized before the reading starts, so a jump back leaves nothing half-built.
-  for (int y = 0; y < height; ++y)
-    rows[static_cast<std::size_t>(y)] =
-        pixels + 4 * static_cast<std::size_t>(width) * static_cast<std::size_t>(y);
+  const std::size_t row_bytes = 4 * static_cast<std::size_t>(width);
+  pixels.reset(new std::uint8_t[row_bytes * static_cast<std::size_t>(height)]);
+  rows.resize(static_cast<std::size_t>(height));
+  for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = pixels.get() + row_bytes * y;
   png_read_image(png, rows.data());
   png_destroy_read_struct(&png, &info, nullptr);
   return Stage::pixels;
@@ -95,10 +87,9 @@ bool has_png_signature(std::span<const std::uint8_t> file) {
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height)) {
   PngRead result;
   Decoding decoding{file.data(), file.size(), 0, {}};
-  std::vector<png_bytep> rows(kMaxHeight);
-  result.image.pixels.reset(new std::uint8_t[4 * kMaxWidth * kMaxHeight]);
+  std::vector<png_bytep> rows;
   const Stage stage = decode(decoding, result.image.width, result.image.height, wanted, rows,
-                             result.image.pixels.get());
+                             result.image.pixels);
   if (stage == Stage::failed)
     result.problem = decoding.problem[0] != '\0' ? decoding.problem : "out of memory";
   if (stage != Stage::pixels) result.image.pixels.reset();

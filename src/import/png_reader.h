@@ -37,8 +37,8 @@ struct PngRead {
 };
 
 // Reads the header, then the pixels only when `wanted(width, height)` holds
-// (otherwise the image has a size but no pixels); a damaged file gives
-// problem text and no pixels.
+// (otherwise the image has a size but no pixels; `wanted` bounds what is
+// allocated); a damaged file gives problem text and no pixels.
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height));
 
 }  // namespace bitmosaic

@@ -19,6 +19,10 @@ std::size_t file_name_start(const std::string& path);
 // Never blocks: a FIFO or a device is simply not a picture file.
 bool path_exists(const std::string& path);
 
+// True when anything at all stands under `path`: a file, a folder, a
+// device, or a link, even one that leads nowhere.
+bool name_taken(const std::string& path);
+
 enum class LoadResult {
   loaded,      // every byte of `destination` was filled from the file
   unreadable,  // not a readable regular file, or it ended early

@@ -348,6 +348,11 @@ bool path_exists(const std::string& path) {
   return true;
 }
 
+bool name_taken(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
 LoadResult load_file_bytes(const std::string& path,
                            std::span<std::uint8_t> destination,
                            std::int64_t* size) {

@@ -185,6 +185,10 @@ bool path_exists(const std::string& path) {
   return true;
 }
 
+bool name_taken(const std::string& path) {
+  return GetFileAttributesW(to_utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 LoadResult load_file_bytes(const std::string& path, std::span<std::uint8_t> destination,
                            std::int64_t* size) {
   HANDLE file = open_regular_file(path);

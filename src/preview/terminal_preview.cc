@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/colour_space.h"
 #include "preview/png_export.h"
 #include "report/terminal_charset.h"
 
@@ -20,40 +21,41 @@ int squared_distance(int red, int green, int blue, const Rgb& to) {
   return r * r + g * g + b * b;
 }
 
-// The levels of the 6x6x6 cube (indexes 16 to 231) that terminals with 256
-// colours share. The grey ramp after it is left out: it is nearer to some of
-// the C64's dark colours (red among them) than any cube colour, and a grey
-// for red looks more wrong than a red that is a little off.
+// The colours that terminals with 256 colours share beyond the first 16
+// (which each terminal sets as it likes): a 6x6x6 cube (indexes 16 to 231)
+// and a ramp of 24 greys (232 to 255).
 constexpr std::array<int, 6> kCubeLevels = {0, 95, 135, 175, 215, 255};
-constexpr int kFirstCubeColour = 16;
-constexpr int kLastCubeColour = 231;
+constexpr int kFirstSharedColour = 16;
+constexpr int kFirstGrey = 232;
+constexpr int kSharedColours = 256 - kFirstSharedColour;
 
-Rgb cube_rgb(int index) {
-  const int cube = index - kFirstCubeColour;
+Rgb xterm_rgb(int index) {
+  if (index >= kFirstGrey) {
+    const auto level = static_cast<std::uint8_t>(8 + 10 * (index - kFirstGrey));
+    return {level, level, level};
+  }
+  const int cube = index - kFirstSharedColour;
   return {static_cast<std::uint8_t>(kCubeLevels[static_cast<std::size_t>(cube / 36)]),
           static_cast<std::uint8_t>(kCubeLevels[static_cast<std::size_t>(cube / 6 % 6)]),
           static_cast<std::uint8_t>(kCubeLevels[static_cast<std::size_t>(cube % 6)])};
 }
 
-// The sequence that sets a palette colour: its RGB, or the number of its
-// nearest cube colour, found once for each of the 16.
+// The sequence that sets a palette colour: its RGB, or the number of the
+// terminal colour chosen for it, once for all 16.
 struct ColourSequences {
   const C64Colours& palette;
   TerminalColours colours;
-  std::array<int, 16> cube;
+  std::array<int, 16> indexed;
 
   ColourSequences(const C64Colours& palette, TerminalColours colours)
-      : palette(palette), colours(colours) {
-    for (std::size_t colour = 0; colour < cube.size(); ++colour)
-      cube[colour] = nearest_cube_colour(palette[colour]);
-  }
+      : palette(palette), colours(colours), indexed(xterm_colours(palette)) {}
 
   void set(int layer, int colour) const {
     const Rgb& rgb = palette[static_cast<std::size_t>(colour)];
     if (colours == TerminalColours::direct)
       std::printf("\x1b[%d;2;%d;%d;%dm", layer, rgb.red, rgb.green, rgb.blue);
     else
-      std::printf("\x1b[%d;5;%dm", layer, cube[static_cast<std::size_t>(colour)]);
+      std::printf("\x1b[%d;5;%dm", layer, indexed[static_cast<std::size_t>(colour)]);
   }
 };
 
@@ -109,17 +111,81 @@ PreviewSize fitting_preview(int columns, int lines) {
   return {drawn_columns, drawn_lines};
 }
 
-int nearest_cube_colour(const Rgb& rgb) {
-  int best = kFirstCubeColour;
-  for (int index = kFirstCubeColour; index <= kLastCubeColour; ++index)
-    if (squared_distance(rgb.red, rgb.green, rgb.blue, cube_rgb(index)) <
-        squared_distance(rgb.red, rgb.green, rgb.blue, cube_rgb(best)))
-      best = index;
-  return best;
+std::array<int, 16> xterm_colours(const C64Colours& palette) {
+  // An assignment problem of 16 rows and 240 columns, solved exactly by the
+  // Hungarian method with potentials (rows and columns counted from 1; row
+  // 0 and column 0 are the method's own): about 60,000 steps.
+  constexpr int kRows = 16;
+  constexpr int kColumns = kSharedColours;
+  std::array<Lab, kColumns + 1> shared{};
+  for (int j = 1; j <= kColumns; ++j) {
+    const Rgb rgb = xterm_rgb(kFirstSharedColour + j - 1);
+    shared[static_cast<std::size_t>(j)] = srgb_to_lab(rgb.red, rgb.green, rgb.blue);
+  }
+  std::array<Lab, kRows + 1> wanted{};
+  for (int i = 1; i <= kRows; ++i) {
+    const Rgb& rgb = palette[static_cast<std::size_t>(i - 1)];
+    wanted[static_cast<std::size_t>(i)] = srgb_to_lab(rgb.red, rgb.green, rgb.blue);
+  }
+  const auto cost = [&](int i, int j) {
+    return lab_distance(wanted[static_cast<std::size_t>(i)], shared[static_cast<std::size_t>(j)]);
+  };
+  constexpr double kNone = 1e300;
+  std::array<double, kRows + 1> row_potential{};
+  std::array<double, kColumns + 1> column_potential{};
+  std::array<int, kColumns + 1> row_of{};  // the row a column is assigned to; 0: none
+  std::array<int, kColumns + 1> way{};
+  for (int i = 1; i <= kRows; ++i) {
+    row_of[0] = i;
+    int column = 0;
+    std::array<double, kColumns + 1> least{};
+    least.fill(kNone);
+    std::array<bool, kColumns + 1> used{};
+    do {
+      used[static_cast<std::size_t>(column)] = true;
+      const int row = row_of[static_cast<std::size_t>(column)];
+      double delta = kNone;
+      int next = 0;
+      for (int j = 1; j <= kColumns; ++j) {
+        const auto at = static_cast<std::size_t>(j);
+        if (used[at]) continue;
+        const double reduced =
+            cost(row, j) - row_potential[static_cast<std::size_t>(row)] - column_potential[at];
+        if (reduced < least[at]) {
+          least[at] = reduced;
+          way[at] = column;
+        }
+        if (least[at] < delta) {
+          delta = least[at];
+          next = j;
+        }
+      }
+      for (int j = 0; j <= kColumns; ++j) {
+        const auto at = static_cast<std::size_t>(j);
+        if (used[at]) {
+          row_potential[static_cast<std::size_t>(row_of[at])] += delta;
+          column_potential[at] -= delta;
+        } else {
+          least[at] -= delta;
+        }
+      }
+      column = next;
+    } while (row_of[static_cast<std::size_t>(column)] != 0);
+    do {
+      const int previous = way[static_cast<std::size_t>(column)];
+      row_of[static_cast<std::size_t>(column)] = row_of[static_cast<std::size_t>(previous)];
+      column = previous;
+    } while (column != 0);
+  }
+  std::array<int, 16> chosen{};
+  for (int j = 1; j <= kColumns; ++j)
+    if (const int row = row_of[static_cast<std::size_t>(j)]; row != 0)
+      chosen[static_cast<std::size_t>(row - 1)] = kFirstSharedColour + j - 1;
+  return chosen;
 }
 
 void print_terminal_preview(const KoalaPicture& picture, const C64Colours& palette,
-                            PreviewSize size, TerminalColours colours) {
+                            PreviewSize size, TerminalColours colours, bool utf8) {
   const std::vector<std::uint8_t> drawn = drawn_pixels(picture, palette, size);
   const ColourSequences sequences(palette, colours);
   const std::size_t width = static_cast<std::size_t>(size.columns);
@@ -131,7 +197,7 @@ void print_terminal_preview(const KoalaPicture& picture, const C64Colours& palet
       const int lower = drawn[(2 * line + 1) * width + x];
       if (upper != foreground) sequences.set(kForeground, foreground = upper);
       if (lower != background) sequences.set(kBackground, background = lower);
-      put_glyph(kUpperHalfBlock);
+      put_glyph_as(kUpperHalfBlock, 1, utf8);
     }
     std::printf("\x1b[0m\n");
   }

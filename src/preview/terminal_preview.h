@@ -3,6 +3,8 @@
 // background colours.
 #pragma once
 
+#include <array>
+
 #include "picture/koala_picture.h"
 #include "preview/c64_palette.h"
 
@@ -28,15 +30,19 @@ PreviewSize fitting_preview(int columns, int lines);
 
 enum class TerminalColours {
   direct,  // 24-bit colour sequences
-  cube,    // the nearest of the 256-colour palette's 6x6x6 cube
+  indexed, // 16 different colours of the 256-colour palette (xterm_colours)
 };
 
 // Each drawn pixel is the colour of `palette` nearest to the average of the
-// screen pixels it covers.
+// screen pixels it covers; the half blocks in UTF-8 or as the code page 437
+// byte.
 void print_terminal_preview(const KoalaPicture& picture, const C64Colours& palette,
-                            PreviewSize size, TerminalColours colours);
+                            PreviewSize size, TerminalColours colours, bool utf8);
 
-// The index (16 to 231) of the 256-colour cube's colour nearest to `rgb`.
-int nearest_cube_colour(const Rgb& rgb);
+// The 16 different colours of the 256-colour palette, from its 6x6x6 cube
+// (16 to 231) and its grey ramp (232 to 255), that show the palette's 16
+// colours with the least total error in CIELAB: the colours stay apart,
+// where the nearest of each would make red, orange and brown one olive.
+std::array<int, 16> xterm_colours(const C64Colours& palette);
 
 }  // namespace bitmosaic

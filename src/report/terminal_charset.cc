@@ -30,8 +30,12 @@ std::string printable_name(const std::string& name, std::FILE* stream) {
 }
 
 void put_glyph(std::uint8_t cp437_byte, int count) {
+  put_glyph_as(cp437_byte, count, console_uses_utf8());
+}
+
+void put_glyph_as(std::uint8_t cp437_byte, int count, bool utf8) {
   const char* text = nullptr;
-  if (console_uses_utf8()) {
+  if (utf8) {
     for (const GlyphTranslation& translation : kTranslations)
       if (translation.cp437 == cp437_byte) text = translation.utf8;
   }

@@ -29,6 +29,13 @@ inline constexpr std::uint8_t kBoxUpTee = 0xC1;
 // depends on it. Each platform implements this in its own file.
 bool console_uses_utf8();
 
+// True when show draws its half blocks in UTF-8. Its colour sequences
+// reach only modern terminals, and those take UTF-8: on POSIX systems it is
+// UTF-8 unless the locale names another character set (no locale, C and
+// POSIX name none; a set it does name is asked as console_uses_utf8 asks).
+// Windows follows the console's code page, as the report does.
+bool preview_uses_utf8();
+
 // True when `stream` goes to a terminal. Each platform implements this in
 // its own file.
 bool is_terminal(std::FILE* stream);
@@ -56,5 +63,8 @@ std::string printable_name(const std::string& name, std::FILE* stream);
 // Writes one code page 437 glyph byte `count` times to standard output, as
 // the byte itself or as its UTF-8 form.
 void put_glyph(std::uint8_t cp437_byte, int count = 1);
+
+// The same, as the byte itself or in UTF-8 as `utf8` says.
+void put_glyph_as(std::uint8_t cp437_byte, int count, bool utf8);
 
 }  // namespace bitmosaic

@@ -16,6 +16,8 @@ HANDLE handle_of(std::FILE* stream) {
 // 65001 is UTF-8. Any other code page gets the code page 437 bytes.
 bool console_uses_utf8() { return GetConsoleOutputCP() == CP_UTF8; }
 
+bool preview_uses_utf8() { return console_uses_utf8(); }
+
 // A console, not a file, pipe or NUL (which the C library also calls a tty).
 bool is_terminal(std::FILE* stream) {
   DWORD mode = 0;

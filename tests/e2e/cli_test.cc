@@ -68,13 +68,13 @@ TEST(HelpWords, VersionOptionsPrintTheVersion) {
   }
 }
 
-TEST(HelpWords, OptionWordsAfterACommandAreFileNames) {
+TEST(HelpWords, HelpWordsAfterACommandAreUnknownOptions) {
   TempDir dir;
   ToolOptions options;
   options.directory = dir.path();
   const ToolResult result = run_tool({"filter", "--version"}, options);
   EXPECT_EQ(1, result.status);
-  EXPECT_EQ("ERROR: Source file '--version' has no file extension.", result.err);
+  EXPECT_EQ("ERROR: Unknown option '--version'.", result.err);
 }
 
 TEST(HelpWords, ExamplesAndCreditsAreFixedTexts) {
@@ -184,6 +184,24 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{{"info", "5", "pic.kla"}, "ERROR: File '5' not found."},
         ErrorCase{{"del", "1", "missing.kla", "out.kla"},
                   "ERROR: File 'missing.kla' not found."}));
+
+// A mistyped option ends the run before anything is read or written; "--"
+// lets a file name start with a dash, and numbers keep their signs.
+INSTANTIATE_TEST_SUITE_P(
+    UnknownOptions, ArgumentErrors,
+    ::testing::Values(
+        ErrorCase{{"png", "pic.kla", "--palete=vice"}, "ERROR: Unknown option '--palete=vice'."},
+        ErrorCase{{"del", "10", "5", "28", "10", "pic.kla", "-R"}, "ERROR: Unknown option '-R'."},
+        ErrorCase{{"show", "pic.kla", "--palette"}, "ERROR: Unknown option '--palette'."},
+        ErrorCase{{"info", "pic.kla", "--palette=vice"},
+                  "ERROR: Unknown option '--palette=vice'."},
+        ErrorCase{{"merge", "-x", "a.kla", "b.kla"}, "ERROR: Unknown option '-x'."},
+        ErrorCase{{"move", "-3", "-2", "pic.kla", "-x.kla"}, "ERROR: Unknown option '-x.kla'."},
+        ErrorCase{{"del", "--x", "pic.kla"}, "ERROR: Not a number (0)."},
+        ErrorCase{{"filter", "--", "-r"}, "ERROR: Source file '-r' has no file extension."},
+        ErrorCase{{"filter", "-", "--"}, "ERROR: Source file '-' has no file extension."},
+        // The second "--" is the destination's name.
+        ErrorCase{{"filter", "--", "-R.kla", "--"}, "ERROR: File '-R.kla' not found."}));
 
 }  // namespace
 }  // namespace bitmosaic

@@ -74,5 +74,41 @@ TEST_F(ImportCommand, ABadImageEndsTheRunAndWritesNothing) {
   EXPECT_EQ((std::vector<std::string>{"card.kla", "notes.txt", "wide.png"}), names());
 }
 
+// A PNG beside its Koala picture is the usual layout: the default
+// destination of import and png never replaces the other one, while the
+// tool's own .out. names and named destinations are replaced as always.
+TEST_F(ImportCommand, TheDefaultDestinationKeepsAnExistingFile) {
+  ASSERT_EQ(0, run({"png", "card.kla", "card.png"}).status);
+  const std::string drawing = read_file(dir_.file("card.png")).value();
+  const std::string picture = read_file(dir_.file("card.kla")).value();
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* kept;
+  } cases[] = {{{"png", "card.kla"}, "card.png"}, {{"import", "card.png"}, "card.kla"}};
+  for (const Case& c : cases) {
+    const ToolResult result = run(c.arguments);
+    EXPECT_EQ(1, result.status) << c.kept;
+    EXPECT_EQ(std::string("ERROR: File '") + c.kept +
+                  "' exists; name it as the destination to replace it.",
+              result.err);
+    EXPECT_EQ(std::string("Destination file set to '") + c.kept + "'.\n" + error_usage(),
+              result.out);
+  }
+  EXPECT_EQ(drawing, read_file(dir_.file("card.png")));
+  EXPECT_EQ(picture, read_file(dir_.file("card.kla")));
+  EXPECT_EQ((std::vector<std::string>{"card.kla", "card.png"}), names());
+
+  // A Koala picture named .png gets png's own name, replaced on the next run.
+  write_file(dir_.file("pic.png"), picture);
+  for (int round = 0; round < 2; ++round) {
+    const ToolResult own = run({"png", "pic.png"});
+    EXPECT_EQ(0, own.status) << own.err;
+    EXPECT_EQ("Destination file set to 'pic.out.png'.\nSaving...\nDone.\n", own.out);
+  }
+  EXPECT_EQ(picture, read_file(dir_.file("pic.png")));
+  EXPECT_EQ(drawing, read_file(dir_.file("pic.out.png")));
+  ASSERT_EQ(0, run({"import", "card.png", "card.kla"}).status);
+}
+
 }  // namespace
 }  // namespace bitmosaic

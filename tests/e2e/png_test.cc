@@ -94,10 +94,11 @@ TEST_F(PngCommand, PaintsWithTheChosenPaletteAndNamesTheKnownOnes) {
             "colodore-vivid, vice, vice-old-lum, vice-3.7.1-internal, community-colors, "
             "pantaloon, perplex-1, perplex-2, lenyn, archmage, electric, ste, le-funge.",
             unknown.err);
-  // For the other commands the word is a file name, as always.
+  // The other commands do not take it.
   const ToolResult other = run_tool({"filter", "pic.kla", "--palette=vice"}, options_);
-  EXPECT_EQ(0, other.status);
-  EXPECT_TRUE(std::filesystem::exists(dir_.file("--palette=vice")));
+  EXPECT_EQ(1, other.status);
+  EXPECT_EQ("ERROR: Unknown option '--palette=vice'.", other.err);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("--palette=vice")));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // typed, a run ends with status 0 or 1, never with a sanitizer report; a
 // failed run leaves every file as it was; a successful run changes at most
 // its destination, and that then holds a whole picture or a valid PNG image.
-// import also gets random bytes, alone and behind a PNG signature.
+// import also gets random bytes, alone and behind a PNG signature, and
+// scaled images; no default destination replaces a file that was there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -58,12 +59,13 @@ constexpr bool kMayOpen = true;
 const std::vector<std::string> kFileWords = {
     "pic.kla",   "second.kla", "short.kla",   "long.kla", "empty.kla", "folder.kla",
     "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r",
-    "art.png",   "noise.png",  "noise.bin", "--palette=vice", "--palette=nope"};
+    "art.png",   "noise.png",  "noise.bin", "--palette=vice", "--palette=nope",
+    "art2x.png", "--",         "-R",        "--palete=vice",  "pic.png"};
 
 // What import gets as its source: images, pictures and noise.
-const std::vector<std::string> kImportSources = {"art.png", "noise.png", "noise.bin",
-                                                 "pic.kla", "short.kla", "empty.kla",
-                                                 "pipe.kla", "noext"};
+const std::vector<std::string> kImportSources = {"art.png",  "art2x.png", "noise.png",
+                                                 "noise.bin", "pic.kla", "short.kla",
+                                                 "empty.kla", "pipe.kla", "noext", "pic.png"};
 
 const std::vector<std::string> kNumberWords = {
     "",    "0",    "1",   "7",    "24",  "25",   "39",          "40",          "199",
@@ -124,6 +126,11 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     static const std::string art =
         render_png(picture, default_palette(), 320, 200, PngLayout::rgb);
     write_file(dir_.file("art.png"), art);
+    // An NTSC screenshot at twice its size, in vice's colours.
+    static const std::string art2x =
+        render_png(picture, c64_palettes()[4].colours, 768, 494, PngLayout::rgb);
+    write_file(dir_.file("art2x.png"), art2x);
+    write_file(dir_.file("pic.png"), art);  // beside pic.kla: no default destination replaces it
     std::string noise(static_cast<std::size_t>(between(0, 12000)), '\0');
     for (char& c : noise) c = static_cast<char>(between(0, 255));
     if (between(0, 1) == 0 && noise.size() > 100)  // runs, as packed pictures have
@@ -203,6 +210,10 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
                        result.out.find("Destination file set to '" + name + "'.") !=
                            std::string::npos;
     if (!named) return "changed " + name + ", which is not the destination";
+    const bool default_destination =
+        std::find(arguments.begin(), arguments.end(), name) == arguments.end();
+    if (default_destination && before.count(name) != 0 && name.find(".out.") == std::string::npos)
+      return "replaced " + name + ", an existing file, as the default destination";
     const std::string content = after.at(name).substr(5);
     const testing::DecodedPng image = testing::decode_png(content);
     if (content.size() != kKoalaFileSize && (image.width != 320 || image.height != 200))

@@ -150,7 +150,7 @@ TEST_F(OpenerRun, AnyFileNameReachesTheOpenerUnchanged) {
 }
 
 TEST_F(OpenerRun, ANameStartingWithADashReachesTheOpenerAsAPath) {
-  const ToolResult result = run({"filter", "pic.kla", "-rf.kla", "-r"});
+  const ToolResult result = run({"filter", "pic.kla", "-r", "--", "-rf.kla"});
   EXPECT_EQ(0, result.status);
   EXPECT_EQ("[./-rf.kla]\n", opened());
   EXPECT_TRUE(read_picture(dir_.file("-rf.kla")).has_value());

@@ -19,9 +19,9 @@ namespace {
 using testing::differences;
 using testing::pattern_picture;
 
-ImportResult import_bytes(const std::string& file) {
+ImportResult import_bytes(const std::string& file, int palette = -1) {
   return import_file(std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()),
-                     "x.png");
+                     "x.png", palette);
 }
 
 const Palette& palette_named(const std::string& name) {
@@ -69,7 +69,34 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{"card", "colodore", 384, 272, PngLayout::rgba_interlaced},
                       RoundTrip{"disc", "pepto", 160, 200, PngLayout::rgb},
                       RoundTrip{"disc", "colodore", 320, 200, PngLayout::rgba},
-                      RoundTrip{"disc", "pepto", 384, 272, PngLayout::rgba_interlaced}));
+                      RoundTrip{"disc", "pepto", 384, 272, PngLayout::rgba_interlaced},
+                      RoundTrip{"card", "vice", 384, 247, PngLayout::rgb},
+                      RoundTrip{"card", "pepto", 640, 400, PngLayout::palette},
+                      RoundTrip{"card", "colodore", 960, 600, PngLayout::rgb},
+                      RoundTrip{"disc", "pepto", 320, 400, PngLayout::rgba},
+                      RoundTrip{"disc", "vice", 768, 544, PngLayout::rgb},
+                      RoundTrip{"card", "pepto", 1536, 988, PngLayout::rgb}));
+
+// Artists' palettes lie close to the table's, not in it: a green 48 away
+// from vice's still makes a vice picture, and the line says how far.
+TEST(ImageImport, APaletteNearOneOfTheTableIsTakenAndNamed) {
+  C64Colours drawn = palette_named("vice").colours;
+  drawn[5].blue = static_cast<std::uint8_t>(drawn[5].blue + 48);
+  const std::string file = render_png(make_test_card(), drawn, 320, 200, PngLayout::rgb);
+  const ImportResult result = import_bytes(file);
+  ASSERT_TRUE(result.imported) << result.error;
+  EXPECT_EQ("Image 320x200, palette vice (colours up to 48 away), background 6 [blue]",
+            result.description);
+  EXPECT_EQ("", differences(result.picture, import_bytes(render_png(make_test_card(),
+                                                                   palette_named("vice").colours,
+                                                                   320, 200, PngLayout::rgb))
+                                               .picture));
+  // Named, the palette is the only one tried.
+  const ImportResult named = import_bytes(file, 0);
+  EXPECT_FALSE(named.imported);
+  EXPECT_EQ(0u, named.error.find("ERROR: Image 'x.png' has the colour #"));
+  EXPECT_NE(std::string::npos, named.error.find("of palette pepto."));
+}
 
 // Small images made pixel by pixel: `paint` gives the colour of each pixel.
 template <typename Paint>
@@ -115,6 +142,7 @@ struct BadImage {
   const char* what;
   std::string file;
   std::string message;
+  int palette = -1;  // the palette named, or any
 };
 
 std::ostream& operator<<(std::ostream& out, const BadImage& c) { return out << c.what; }
@@ -122,7 +150,7 @@ std::ostream& operator<<(std::ostream& out, const BadImage& c) { return out << c
 class BadImages : public ::testing::TestWithParam<BadImage> {};
 
 TEST_P(BadImages, EndWithTheirMessage) {
-  const ImportResult result = import_bytes(GetParam().file);
+  const ImportResult result = import_bytes(GetParam().file, GetParam().palette);
   EXPECT_FALSE(result.imported);
   EXPECT_EQ(GetParam().message, result.error);
 }
@@ -131,8 +159,15 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, BadImages,
     ::testing::Values(
         BadImage{"size", image(200, 100, [](int, int) { return kBlack; }),
-                 "ERROR: Image 'x.png' is 200x100 pixels; import takes 160x200, 320x200 or "
-                 "384x272."},
+                 "ERROR: Image 'x.png' is 200x100 pixels; import takes 160x200, 320x200, 384x272 "
+                 "or 384x247, or one of them scaled 2x, 3x or 4x."},
+        BadImage{"broken block",
+                 image(640, 400, [](int x, int y) { return x == 13 && y == 9 ? kWhite : kBlack; }),
+                 "ERROR: Image 'x.png' is scaled 2x, but the block at 12, 8 has two colours."},
+        BadImage{"pair, scaled",
+                 image(960, 600, [](int x, int y) { return x >= 9 && x < 12 && y >= 3 && y < 6 ? kWhite : kBlack; }),
+                 "ERROR: Image 'x.png' has two colours in the pixel pair at 6, 3; multicolour "
+                 "pixels are two pixels wide."},
         BadImage{"pair", image(320, 200, [](int x, int y) { return x == 7 && y == 3 ? kWhite : kBlack; }),
                  "ERROR: Image 'x.png' has two colours in the pixel pair at 6, 3; multicolour "
                  "pixels are two pixels wide."},
@@ -147,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadImage{"two colours become one",
                  image(160, 200, [](int x, int) { return x == 1 ? 0x6A372Bu : kRed; }),
                  "ERROR: Image 'x.png' has the colours #68372b (at 0, 0) and #6a372b (at 1, 0), "
-                 "which both become colour 2 [red] of palette pepto."},
+                 "which both become colour 2 [red] of palette pepto.", 0},
         BadImage{"five colours", crowded(1, 5), lines_of(1, 0)},
         BadImage{"twenty-two crowded cells", crowded(22, 5),
                  lines_of(20, 0) + "\n... and 2 more cells."},

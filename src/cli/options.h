@@ -1,0 +1,33 @@
+// The options that follow a command's numbers among its file names: "-r"
+// for every command, and "--name=VALUE" options that only the commands
+// naming them in their row take. Adding an option is a row here, its bit,
+// a field in the settings record and the function that reads its value.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "cli/command_settings.h"
+
+namespace bitmosaic {
+
+// One bit per "--name=VALUE" option, for Command::options.
+enum OptionBit : unsigned {
+  kPaletteOption = 1u << 0,  // --palette=NAME: the palette the colours are read or drawn with
+};
+
+struct OptionRow {
+  const char* name;  // the word up to and including '='
+  OptionBit bit;
+  // Stores the value in the settings, or ends the run with the reason when
+  // the value is not one the option takes.
+  void (*read)(const char* value, CommandSettings& settings);
+};
+
+std::span<const OptionRow> option_table();
+
+// True when a word in a file position is meant as an option: it starts with
+// "--", or with '-' and a letter. "-3" is a number, "-" and "-.kla" names.
+bool looks_like_option(std::string_view word);
+
+}  // namespace bitmosaic

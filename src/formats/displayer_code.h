@@ -1,0 +1,14 @@
+// The displayer's 6502 code as 64tass assembles it from displayer.asm: a C64
+// program file (load address $0801, the BASIC line, the code) up to the
+// bytes of the picture. The build writes the definition
+// (cmake/embed_bytes.cmake).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace bitmosaic {
+
+std::span<const std::uint8_t> displayer_code();
+
+}  // namespace bitmosaic

@@ -1,0 +1,252 @@
+#include "support/mos6502.h"
+
+#include "import/message.h"
+
+namespace bitmosaic::testing {
+namespace {
+
+constexpr std::uint8_t kCarry = 0x01;
+constexpr std::uint8_t kZero = 0x02;
+constexpr std::uint8_t kInterrupt = 0x04;
+constexpr std::uint8_t kBreak = 0x10;
+constexpr std::uint8_t kUnused = 0x20;
+constexpr std::uint8_t kNegative = 0x80;
+
+// VIC registers that read the beam's position: raster line and the
+// interrupt latch.
+constexpr int kRaster = 0x12;
+constexpr int kInterruptLatch = 0x19;
+
+// The space bar: column 7 on CIA 1 port A, row 4 on port B.
+constexpr std::uint8_t kSpaceColumn = 0x80;
+constexpr std::uint8_t kSpaceRow = 0x10;
+
+// The first reason counts.
+void stop(C64& m, const std::string& reason) {
+  if (m.fault.empty()) m.fault = reason;
+}
+
+// Bits 0-2 of the processor port: LORAM, HIRAM, CHAREN. A bit set as
+// input reads 1 (pulled up).
+int port_bits(const C64& m) { return (m.ram[1] | ~m.ram[0]) & 7; }
+bool basic_rom_visible(const C64& m) { return (port_bits(m) & 3) == 3; }
+bool kernal_rom_visible(const C64& m) { return (port_bits(m) & 2) != 0; }
+bool io_visible(const C64& m) { return (port_bits(m) & 3) != 0 && (port_bits(m) & 4) != 0; }
+bool char_rom_visible(const C64& m) { return (port_bits(m) & 3) != 0 && (port_bits(m) & 4) == 0; }
+
+std::uint8_t read_io(C64& m, std::uint16_t address) {
+  if (address < 0xD400) {
+    const int reg = address & 0x3F;
+    if (reg == kRaster || reg == kInterruptLatch)
+      stop(m, formatted("the program reads the beam ($%04X)", address));
+    // Bit 7 of $d011 reads bit 8 of the beam's line, not of the compare
+    // line written there; here the beam is always below line 256.
+    if (reg == 0x11) return m.vic[reg] | 0x80;
+    return reg < static_cast<int>(m.vic.size()) ? m.vic[reg] : 0xFF;
+  }
+  if (address >= 0xD800 && address < 0xDC00)
+    // The high four bits are whatever is on the bus.
+    return static_cast<std::uint8_t>((m.colour_ram[address & 0x3FF] & 0x0F) | (m.cycles << 4));
+  if (address >= 0xDC00 && address < 0xDD00) {
+    switch (address & 0x0F) {
+      case 0:
+        return m.keyboard_columns | static_cast<std::uint8_t>(~m.keyboard_columns_direction);
+      case 1: {
+        ++m.keyboard_reads;
+        const std::uint8_t driven_low =
+            m.keyboard_columns_direction & static_cast<std::uint8_t>(~m.keyboard_columns);
+        return m.space_down && (driven_low & kSpaceColumn) ? 0xFF ^ kSpaceRow : 0xFF;
+      }
+      case 2:
+        return m.keyboard_columns_direction;
+      case 3:
+        return m.keyboard_rows_direction;
+    }
+  }
+  if (address >= 0xDD00 && address < 0xDE00) {
+    switch (address & 0x0F) {
+      case 0:
+        return m.cia2_port_a | static_cast<std::uint8_t>(~m.cia2_direction_a);
+      case 2:
+        return m.cia2_direction_a;
+    }
+  }
+  stop(m, formatted("read of $%04X, which is not modelled", address));
+  return 0;
+}
+
+void write_io(C64& m, std::uint16_t address, std::uint8_t value) {
+  if (address < 0xD400 && (address & 0x3F) < static_cast<int>(m.vic.size())) {
+    m.vic[address & 0x3F] = value;
+    return;
+  }
+  if (address >= 0xD800 && address < 0xDC00) {
+    m.colour_ram[address & 0x3FF] = value & 0x0F;
+    return;
+  }
+  if (address >= 0xDC00 && address < 0xDD00) {
+    switch (address & 0x0F) {
+      case 0: m.keyboard_columns = value; return;
+      case 2: m.keyboard_columns_direction = value; return;
+      case 3: m.keyboard_rows_direction = value; return;
+    }
+  }
+  if (address >= 0xDD00 && address < 0xDE00) {
+    switch (address & 0x0F) {
+      case 0: m.cia2_port_a = value; return;
+      case 2: m.cia2_direction_a = value; return;
+    }
+  }
+  stop(m, formatted("write of $%02X to $%04X, which is not modelled", value, address));
+}
+
+std::uint8_t read(C64& m, std::uint16_t address) {
+  if (address >= 0xA000 && address < 0xC000 && basic_rom_visible(m))
+    stop(m, formatted("read of BASIC ROM at $%04X", address));
+  else if (address >= 0xE000 && kernal_rom_visible(m))
+    stop(m, formatted("read of KERNAL ROM at $%04X", address));
+  else if (address >= 0xD000 && address < 0xE000 && char_rom_visible(m))
+    stop(m, formatted("read of character ROM at $%04X", address));
+  else if (address >= 0xD000 && address < 0xE000 && io_visible(m))
+    return read_io(m, address);
+  else
+    return m.ram[address];
+  return 0;
+}
+
+void write(C64& m, std::uint16_t address, std::uint8_t value) {
+  if (address >= 0xD000 && address < 0xE000 && io_visible(m))
+    write_io(m, address, value);
+  else
+    m.ram[address] = value;
+}
+
+std::uint8_t fetch(C64& m) { return read(m, m.pc++); }
+
+std::uint16_t fetch_word(C64& m) {
+  const std::uint8_t low = fetch(m);
+  return static_cast<std::uint16_t>(low | fetch(m) << 8);
+}
+
+void push(C64& m, std::uint8_t value) { m.ram[0x100 + m.s--] = value; }
+std::uint8_t pull(C64& m) { return m.ram[0x100 + ++m.s]; }
+
+std::uint8_t set_nz(C64& m, std::uint8_t value) {
+  m.p = static_cast<std::uint8_t>((m.p & ~(kNegative | kZero)) | (value & kNegative) |
+                                  (value == 0 ? kZero : 0));
+  return value;
+}
+
+void compare(C64& m, std::uint8_t reg, std::uint8_t value) {
+  set_nz(m, static_cast<std::uint8_t>(reg - value));
+  m.p = static_cast<std::uint8_t>((m.p & ~kCarry) | (reg >= value ? kCarry : 0));
+}
+
+bool crosses_page(std::uint16_t from, std::uint16_t to) { return (from ^ to) & 0xFF00; }
+
+// Adds a page crossing's extra cycle where the instruction pays one.
+std::uint16_t indexed(C64& m, std::uint16_t base, std::uint8_t index, bool pays) {
+  const auto address = static_cast<std::uint16_t>(base + index);
+  if (pays && crosses_page(base, address)) ++m.cycles;
+  return address;
+}
+
+std::uint16_t absolute_x(C64& m, bool pays) { return indexed(m, fetch_word(m), m.x, pays); }
+
+std::uint16_t indirect_y(C64& m, bool pays) {
+  const std::uint8_t pointer = fetch(m);
+  const std::uint8_t low = read(m, pointer);
+  const std::uint8_t high = read(m, static_cast<std::uint8_t>(pointer + 1));
+  return indexed(m, static_cast<std::uint16_t>(low | high << 8), m.y, pays);
+}
+
+void branch(C64& m, bool taken) {
+  const auto offset = static_cast<std::int8_t>(fetch(m));
+  m.cycles += 2;
+  if (!taken) return;
+  const auto target = static_cast<std::uint16_t>(m.pc + offset);
+  m.cycles += crosses_page(m.pc, target) ? 2 : 1;
+  m.pc = target;
+}
+
+}  // namespace
+
+C64 cold_start() {
+  C64 m;
+  m.ram[0] = 0x2F;
+  m.ram[1] = 0x37;
+  m.vic[0x11] = 0x1B;  // text, display on, 25 rows, y scroll 3
+  m.vic[0x16] = 0xC8;  // 40 columns (bits 6-7 read as 1)
+  m.vic[0x18] = 0x15;  // screen $0400, characters from ROM at $1000
+  m.vic[0x20] = 0xFE;  // light blue border
+  m.vic[0x21] = 0xF6;  // blue background
+  return m;
+}
+
+bool step(C64& m) {
+  if (!m.fault.empty()) return false;
+  const std::uint16_t at = m.pc;
+  const std::uint8_t opcode = fetch(m);
+  switch (opcode) {
+    case 0xA9: set_nz(m, m.a = fetch(m)); m.cycles += 2; break;                       // LDA #
+    case 0xA5: set_nz(m, m.a = read(m, fetch(m))); m.cycles += 3; break;              // LDA zp
+    case 0xAD: set_nz(m, m.a = read(m, fetch_word(m))); m.cycles += 4; break;         // LDA abs
+    case 0xBD: set_nz(m, m.a = read(m, absolute_x(m, true))); m.cycles += 4; break;   // LDA abs,X
+    case 0xB1: set_nz(m, m.a = read(m, indirect_y(m, true))); m.cycles += 5; break;   // LDA (zp),Y
+    case 0xA2: set_nz(m, m.x = fetch(m)); m.cycles += 2; break;                       // LDX #
+    case 0xA0: set_nz(m, m.y = fetch(m)); m.cycles += 2; break;                       // LDY #
+    case 0x85: write(m, fetch(m), m.a); m.cycles += 3; break;                         // STA zp
+    case 0x8D: write(m, fetch_word(m), m.a); m.cycles += 4; break;                    // STA abs
+    case 0x9D: write(m, absolute_x(m, false), m.a); m.cycles += 5; break;             // STA abs,X
+    case 0x91: write(m, indirect_y(m, false), m.a); m.cycles += 6; break;             // STA (zp),Y
+    case 0x29: set_nz(m, m.a &= fetch(m)); m.cycles += 2; break;                      // AND #
+    case 0x09: set_nz(m, m.a |= fetch(m)); m.cycles += 2; break;                      // ORA #
+    case 0xC9: compare(m, m.a, fetch(m)); m.cycles += 2; break;                       // CMP #
+    case 0xCD: compare(m, m.a, read(m, fetch_word(m))); m.cycles += 4; break;         // CMP abs
+    case 0xE6: {                                                                      // INC zp
+      const std::uint8_t address = fetch(m);
+      write(m, address, set_nz(m, static_cast<std::uint8_t>(read(m, address) + 1)));
+      m.cycles += 5;
+      break;
+    }
+    case 0xCA: set_nz(m, --m.x); m.cycles += 2; break;                                // DEX
+    case 0xAA: set_nz(m, m.x = m.a); m.cycles += 2; break;                            // TAX
+    case 0x48: push(m, m.a); m.cycles += 3; break;                                    // PHA
+    case 0x68: set_nz(m, m.a = pull(m)); m.cycles += 4; break;                        // PLA
+    case 0x08: push(m, m.p | kBreak | kUnused); m.cycles += 3; break;                 // PHP
+    case 0x28: m.p = static_cast<std::uint8_t>((pull(m) & ~kBreak) | kUnused); m.cycles += 4; break;  // PLP
+    case 0x78: m.p |= kInterrupt; m.cycles += 2; break;                               // SEI
+    case 0xD0: branch(m, !(m.p & kZero)); break;                                      // BNE
+    case 0xF0: branch(m, m.p & kZero); break;                                         // BEQ
+    case 0x20: {                                                                      // JSR
+      const std::uint16_t target = fetch_word(m);
+      const auto last = static_cast<std::uint16_t>(m.pc - 1);
+      push(m, static_cast<std::uint8_t>(last >> 8));
+      push(m, static_cast<std::uint8_t>(last));
+      m.pc = target;
+      m.cycles += 6;
+      break;
+    }
+    case 0x60: {                                                                      // RTS
+      const std::uint8_t low = pull(m);
+      m.pc = static_cast<std::uint16_t>((low | pull(m) << 8) + 1);
+      m.cycles += 6;
+      break;
+    }
+    default:
+      stop(m, formatted("opcode $%02X at $%04X is not one the displayer uses", opcode, at));
+  }
+  return m.fault.empty();
+}
+
+std::uint16_t vic_bank(const C64& m) {
+  const int bits = (m.cia2_port_a | ~m.cia2_direction_a) & 3;
+  return static_cast<std::uint16_t>((3 - bits) * 0x4000);
+}
+
+int vic_read(const C64& m, std::uint16_t address) {
+  if ((address & 0x7000) == 0x1000) return -1;
+  return m.ram[address];
+}
+
+}  // namespace bitmosaic::testing
