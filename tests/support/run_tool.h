@@ -27,6 +27,9 @@ struct ToolOptions {
   // When set, files the child writes may not grow past this many bytes (a
   // write beyond fails instead of raising SIGXFSZ), even for root.
   std::optional<long> file_size_limit;
+  // When set, the child is ended by SIGXCPU (status -1, no core file) once it
+  // has used this many seconds of processor time. POSIX systems only.
+  std::optional<unsigned> cpu_limit_seconds;
   // Run without root's power over file permissions: a child started by root
   // becomes the unprivileged user "nobody" (exit status 125 if it cannot).
   bool without_privileges = false;

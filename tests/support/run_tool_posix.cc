@@ -81,6 +81,12 @@ namespace {
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
   }
+  if (options.cpu_limit_seconds) {
+    const rlimit limit{*options.cpu_limit_seconds, *options.cpu_limit_seconds};
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CPU, &limit);
+    ::setrlimit(RLIMIT_CORE, &no_core);
+  }
   if (options.without_privileges && ::geteuid() == 0) {
     constexpr uid_t kNobody = 65534;
     if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
