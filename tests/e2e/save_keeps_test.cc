@@ -9,10 +9,14 @@ TEST(SaveKeeps, NeedsAPosixSystem) {
   GTEST_SKIP() << "owners, mode bits, ACLs, links, /dev files, signals and terminals are POSIX";
 }
 #else
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -302,6 +306,67 @@ INSTANTIATE_TEST_SUITE_P(
         SharedOutputCase{"followed by the shell's output",
                          "{ \"$0\" \"$@\"; echo TRAILER; } > out.png", "/dev/stdout", "",
                          "TRAILER\n"}));
+
+// A folder whose full path is longer than PATH_MAX, made and removed one
+// level at a time through descriptors, as no path can reach its bottom.
+class DeepFolder {
+ public:
+  DeepFolder(const std::string& top, int levels, const std::string& name) : name_(name) {
+    fds_.push_back(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int level = 0; level < levels && fds_.back() >= 0; ++level) {
+      if (::mkdirat(fds_.back(), name.c_str(), 0700) != 0) break;
+      fds_.push_back(::openat(fds_.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+  }
+  ~DeepFolder() {
+    for (const std::string& entry : entries()) ::unlinkat(bottom(), entry.c_str(), 0);
+    for (std::size_t level = fds_.size(); level-- > 0;) {
+      if (level + 1 < fds_.size()) ::unlinkat(fds_[level], name_.c_str(), AT_REMOVEDIR);
+      if (fds_[level] >= 0) ::close(fds_[level]);
+    }
+  }
+  int bottom() const { return fds_.back(); }
+  std::size_t levels() const { return fds_.size() - 1; }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    DIR* folder = ::fdopendir(::dup(bottom()));
+    if (folder == nullptr) return names;
+    while (const dirent* entry = ::readdir(folder))
+      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+        names.push_back(entry->d_name);
+    ::closedir(folder);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string name_;
+  std::vector<int> fds_;
+};
+
+TEST_F(SaveKeeps, AFolderDeeperThanPathMaxTakesTheSave) {
+  const std::string level(200, 'd');
+  constexpr int kLevels = PATH_MAX / 200 + 2;
+  DeepFolder deep(dir_.path(), kLevels, level);
+  ASSERT_EQ(static_cast<std::size_t>(kLevels), deep.levels());
+  const std::string picture = read_file(dir_.file("pic.kla")).value_or("");
+  const int fd = ::openat(deep.bottom(), "pic.kla", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(static_cast<ssize_t>(picture.size()), ::write(fd, picture.data(), picture.size()));
+  ::close(fd);
+  // The shell goes down one level at a time and starts the tool there.
+  options_.environment["LEVEL"] = level;
+  options_.environment["LEVELS"] = std::to_string(kLevels);
+  options_.runner = {"sh", "-c",
+                     "i=0; while [ $i -lt $LEVELS ]; do cd -P \"$LEVEL\" || exit 9; i=$((i+1)); done; "
+                     "exec \"$0\" \"$@\""};
+  const ToolResult result = run({"filter", "pic.kla", "out.kla"});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ((std::vector<std::string>{"out.kla", "pic.kla"}), deep.entries());
+  struct stat written {};
+  EXPECT_EQ(0, ::fstatat(deep.bottom(), "out.kla", &written, 0));
+  EXPECT_EQ(10003, written.st_size);
+}
 
 struct NameCase {
   std::string name;
