@@ -42,11 +42,6 @@ struct Decoding {
   char problem[160];
 };
 
-Decoding* decoding_of(png_structp png, png_voidp pointer) {
-  (void)png;
-  return static_cast<Decoding*>(pointer);
-}
-
 // libpng's row counters say that the last row of the last pass is done. It
 // then goes on to inflate whatever the image data still holds, to the end of
 // the stream: that is where a stream far longer than its image costs minutes.
@@ -58,7 +53,7 @@ bool last_row_done(png_structp png, const Decoding& decoding) {
 // The end of reading once the rows are complete is signalled like an error,
 // from the one place every byte passes through; decode tells the two apart.
 void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
-  Decoding* decoding = decoding_of(png, png_get_io_ptr(png));
+  auto* decoding = static_cast<Decoding*>(png_get_io_ptr(png));
   if (decoding->reading_rows && last_row_done(png, *decoding)) {
     decoding->rows_complete = true;
     png_error(png, "rows complete");
@@ -72,7 +67,7 @@ void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
 }
 
 void on_error(png_structp png, png_const_charp message) {
-  Decoding* decoding = decoding_of(png, png_get_error_ptr(png));
+  auto* decoding = static_cast<Decoding*>(png_get_error_ptr(png));
   std::snprintf(decoding->problem, sizeof decoding->problem, "%s", message);
   png_longjmp(png, 1);
 }
@@ -84,7 +79,7 @@ void on_warning(png_structp, png_const_charp) {}
 constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
 
 png_voidp allocate_counted(png_structp png, png_alloc_size_t size) {
-  Decoding* decoding = decoding_of(png, png_get_mem_ptr(png));
+  auto* decoding = static_cast<Decoding*>(png_get_mem_ptr(png));
   if (size > kPngLibraryMemory - decoding->library_memory) return nullptr;
   auto* block = static_cast<unsigned char*>(std::malloc(size + kBlockHeader));
   if (block == nullptr) return nullptr;
@@ -95,7 +90,7 @@ png_voidp allocate_counted(png_structp png, png_alloc_size_t size) {
 
 void free_counted(png_structp png, png_voidp pointer) {
   if (pointer == nullptr) return;
-  Decoding* decoding = decoding_of(png, png_get_mem_ptr(png));
+  auto* decoding = static_cast<Decoding*>(png_get_mem_ptr(png));
   unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHeader;
   png_alloc_size_t size = 0;
   std::memcpy(&size, block, sizeof size);

@@ -161,12 +161,14 @@ extern "C" void remove_temporary_and_pass_on(int signal_number, siginfo_t* info,
     temporary_removed = 1;
   }
   const struct sigaction& before = previous_actions[signal_number];
-  if ((before.sa_flags & SA_SIGINFO) != 0) {
-    before.sa_sigaction(signal_number, info, context);
-  } else if (before.sa_handler == SIG_DFL) {
+  if (before.sa_handler == SIG_DFL) {
     ::sigaction(signal_number, &before, nullptr);
     ::raise(signal_number);  // delivered, and fatal, once the handler returns
-  } else if (before.sa_handler != SIG_IGN) {
+  } else if (before.sa_handler == SIG_IGN) {
+    // Not replaced while ignored; here only if a host ignored it meanwhile.
+  } else if ((before.sa_flags & SA_SIGINFO) != 0) {
+    before.sa_sigaction(signal_number, info, context);
+  } else {
     before.sa_handler(signal_number);
   }
   errno = saved_errno;
@@ -228,8 +230,7 @@ int create_temporary(int folder) {
   sigemptyset(&action.sa_mask);
   for_each_ending_signal([&](int signal_number) {
     ::sigaction(signal_number, nullptr, &previous_actions[signal_number]);
-    const bool ignored = (previous_actions[signal_number].sa_flags & SA_SIGINFO) == 0 &&
-                         previous_actions[signal_number].sa_handler == SIG_IGN;
+    const bool ignored = previous_actions[signal_number].sa_handler == SIG_IGN;
     replaced_actions[signal_number] =
         !ignored && ::sigaction(signal_number, &action, nullptr) == 0;
   });
