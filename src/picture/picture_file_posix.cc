@@ -255,7 +255,7 @@ int rename_temporary(int folder, const std::string& name) {
   const sigset_t before = block_ending_signals();
   int error = 0;
   if (temporary_pending == 0)
-    error = ENOENT;
+    error = EINTR;
   else if (::renameat(folder, pending_name, folder, name.c_str()) != 0)
     error = errno;
   else
@@ -371,6 +371,9 @@ SaveResult write_replacement_once(std::span<const std::uint8_t> data, const Plac
     release_temporary(place.folder);
     return failure(error);
   }
+  // The name as created, for removing the file after a failure: the
+  // record the handler works from may have changed by then.
+  const std::string created = pending_name;
   int error = 0;
   // The bytes first: a write by anyone but root clears set-ID bits, so the
   // ownership and mode decided below are the ones that stay.
@@ -388,11 +391,13 @@ SaveResult write_replacement_once(std::span<const std::uint8_t> data, const Plac
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0) error = rename_temporary(place.folder, place.name);
   release_temporary(place.folder);
+  if (error != 0) ::unlinkat(place.folder, created.c_str(), 0);
   return error != 0 ? failure(error) : SaveResult{true, {}};
 }
 
 // Writes through a temporary file. A host's handler that returned after an
-// interruption removed the temporary file leaves the save to start again.
+// interruption removed the temporary file leaves the save to start again; a
+// save interrupted every time fails as interrupted (EINTR).
 SaveResult write_replacement(std::span<const std::uint8_t> data, const Place& place,
                              int old_fd, const struct stat* old) {
   constexpr int kAttempts = 3;
