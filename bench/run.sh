@@ -199,7 +199,9 @@ cpu_and_peak() {
     /usr/bin/time -f '%U %S %M' -o "$work/cost" "$@" >/dev/null 2>&1 || true
     read -r user system kib < <(tail -n 1 "$work/cost")
     s="$(awk -v u="$user" -v t="$system" 'BEGIN { printf "%.2f", u + t }')"
-    if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then best_s="$s"; fi
+    if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
+      best_s="$s"
+    fi
     if [ -z "$best_kib" ] || [ "$kib" -lt "$best_kib" ]; then best_kib="$kib"; fi
   done
   echo "$best_s $best_kib"

@@ -59,8 +59,8 @@ std::string zlib_compressed(const std::string& input) {
 }
 
 std::uint32_t adler_of(std::uint32_t adler, const std::string& bytes) {
-  return static_cast<std::uint32_t>(
-      adler32(adler, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+  return static_cast<std::uint32_t>(adler32(
+      adler, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 // The zlib stream of `rows` followed by `excess` zero bytes. After a full

@@ -358,8 +358,8 @@ TEST_F(SaveKeeps, AFolderDeeperThanPathMaxTakesTheSave) {
   options_.environment["LEVEL"] = level;
   options_.environment["LEVELS"] = std::to_string(kLevels);
   options_.runner = {"sh", "-c",
-                     "i=0; while [ $i -lt $LEVELS ]; do cd -P \"$LEVEL\" || exit 9; i=$((i+1)); done; "
-                     "exec \"$0\" \"$@\""};
+                     "i=0; while [ $i -lt $LEVELS ]; do cd -P \"$LEVEL\" || exit 9; "
+                     "i=$((i+1)); done; exec \"$0\" \"$@\""};
   const ToolResult result = run({"filter", "pic.kla", "out.kla"});
   EXPECT_EQ(0, result.status) << result.err;
   EXPECT_EQ((std::vector<std::string>{"out.kla", "pic.kla"}), deep.entries());
