@@ -6,8 +6,9 @@
 # Usage: bench/run.sh [runs per timing loop, default 200]
 # Environment: BITMOSAIC (binary, default build/bitmosaic), PNG_REFERENCE
 # (default build/png_reference), MAKE_SCREENSHOT (default
-# build/make_screenshot). Commands run in the caller's environment, locale
-# included; the header names it.
+# build/make_screenshot), MAKE_HOSTILE_PNG (default build/make_hostile_png).
+# Commands run in the caller's environment, locale included; the header
+# names it.
 #
 # Targets checked: every effect and info at most 0.3 x cp's instructions and
 # no more wall time or memory than cp; png at most 7.5 x the instructions of
@@ -18,7 +19,10 @@
 # 6 x the instructions of cp of the same PNG file, on the test card and on
 # every picture under ../shared/pictures when that folder is there. The same
 # screenshots written with libpng's adaptive row filters are measured too,
-# without a target: see doc/performance.md.
+# without a target: see doc/performance.md. Hostile PNG files (build/
+# make_hostile_png: text bombs, image data far beyond the last row, a short
+# palette, a flood of empty chunks) each cost at most 0.2 s of processor time
+# and 16 MiB of memory above their own size.
 # convert's optimisation, every dither mode, on the photographs under
 # ../shared/photos when that folder is there (CONVERT_PHOTO, default
 # build/convert_photo; PERCEIVED_ERROR, default build/perceived_error): the
@@ -32,12 +36,14 @@ runs="${1:-200}"
 binary="$(realpath "${BITMOSAIC:-build/bitmosaic}")"
 reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
 screenshot="$(realpath "${MAKE_SCREENSHOT:-build/make_screenshot}")"
+hostile="$(realpath "${MAKE_HOSTILE_PNG:-build/make_hostile_png}")"
 pictures="$(realpath -m "$root/../shared/pictures")"
 photos="$(realpath -m "$root/../shared/photos")"
 converter="$(realpath -m "${CONVERT_PHOTO:-build/convert_photo}")"
 measure="$(realpath -m "${PERCEIVED_ERROR:-build/perceived_error}")"
 
-for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot" "$converter" "$measure"; do
+for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot" "$hostile" "$converter" \
+  "$measure"; do
   if ! command -v "$tool" >/dev/null; then
     echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
@@ -193,6 +199,58 @@ for source in "${sources[@]}"; do
       "$(basename "$source" .kla)" "$rows" "$(stat -c %s shot.png)" "$ir" "$copy_ir" "$r_ir" "$verdict"
   done
 done
+
+# Processor time (user and system) and peak memory of one run, the best of
+# three: "seconds KiB".
+cpu_and_peak() {
+  local best_s="" best_kib="" s kib
+  for _ in 1 2 3; do
+    /usr/bin/time -f '%U %S %M' -o "$work/cost" "$@" >/dev/null 2>&1 || true
+    read -r user system kib < <(tail -n 1 "$work/cost")
+    s="$(awk -v u="$user" -v t="$system" 'BEGIN { printf "%.2f", u + t }')"
+    if [ -z "$best_s" ] || awk -v a="$s" -v b="$best_s" 'BEGIN { exit !(a < b) }'; then
+      best_s="$s"
+    fi
+    if [ -z "$best_kib" ] || [ "$kib" -lt "$best_kib" ]; then best_kib="$kib"; fi
+  done
+  echo "$best_s $best_kib"
+}
+
+echo
+echo "import of hostile PNG files of the test card: processor time and peak memory, best of 3"
+echo
+printf '| %-34s | %10s | %7s | %9s | %12s | %-40s | %-6s |\n' \
+  file "PNG bytes" "CPU s" "peak KiB" "over file" outcome target
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' ------------------------------------ -----------: --------: \
+  ----------: -------------: ------------------------------------------ --------
+# name | make_hostile_png arguments
+hostile_cases=(
+  "100 zTXt chunks of 7.5 MiB|ztxt 100 7.5"
+  "990 zTXt chunks of 7.5 MiB|ztxt 990 7.5"
+  "100 iTXt chunks of 7.5 MiB|itxt 100 7.5"
+  "9.4 GiB of data after the last row|long 9600"
+  "60 GiB of data after the last row|long 61000"
+  "palette of 8 colours, index 9 used|palette 8"
+  "5.5 million empty chunks|chunks 5500000"
+)
+for entry in "${hostile_cases[@]}"; do
+  IFS='|' read -r name arguments <<<"$entry"
+  read -r -a words <<<"$arguments"
+  "$hostile" "${words[@]}" hostile.png
+  bytes="$(stat -c %s hostile.png)"
+  read -r seconds kib <<<"$(cpu_and_peak "$b" import hostile.png hostile.kla)"
+  over=$((kib - bytes / 1024))
+  reason="$({ "$b" import hostile.png hostile.kla 2>&1 >/dev/null || true; } |
+    sed -n '1s/.*(\(.*\))\.$/\1/p')"
+  outcome="imported"
+  [ -z "$reason" ] || outcome="damaged: $(echo "$reason" | cut -c1-31)"
+  verdict=ok
+  { at_most "$seconds" 0.2 && [ "$over" -le 16384 ]; } || { verdict=MISSED; missed=1; }
+  printf '| %-34s | %10s | %7s | %9s | %12s | %-40s | %-6s |\n' \
+    "$name" "$bytes" "$seconds" "$kib" "$over" "$outcome" "$verdict"
+done
+rm -f hostile.png hostile.kla
+
 if [ -d "$photos" ]; then
   echo
   echo "convert's optimisation on the photographs (palette pepto): perceived error against the"

@@ -26,10 +26,19 @@ CellRectangle cells_of(const CommandSettings& settings) {
 }
 
 // A size the user set in the environment (COLUMNS, LINES), else `reported`.
+// It counts only when it is all digits and from 1 to kLargestTerminalSide:
+// "80abc", "-5" and "99999999999" count as unset, so nothing larger ever
+// reaches the arithmetic.
 int size_from_environment(const char* name, int reported) {
   const char* text = std::getenv(name);
-  const int value = text != nullptr ? std::atoi(text) : 0;
-  return value > 0 ? value : reported;
+  if (text == nullptr || *text == '\0') return reported;
+  int value = 0;
+  for (const char* digit = text; *digit != '\0'; ++digit) {
+    if (*digit < '0' || *digit > '9') return reported;
+    value = value * 10 + (*digit - '0');
+    if (value > kLargestTerminalSide) return reported;
+  }
+  return value >= 1 ? value : reported;
 }
 
 }  // namespace

@@ -101,12 +101,17 @@ std::string name_destination(const CommandSettings& settings, const Command& com
 constexpr std::size_t kLargestSourceFile = 64u << 20;
 
 // Reads a source of any kind or ends the run; returns the file's size. A
-// file over the limit gives no bytes, which no command takes for a picture.
+// file over the limit is refused by its size, before a byte is read.
 std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
   std::int64_t size = 0;
-  if (path_exists(path) &&
-      load_whole_file(path, kLargestSourceFile, bytes, &size) != LoadResult::unreadable)
-    return size;
+  const LoadResult loaded = path_exists(path)
+                                ? load_whole_file(path, kLargestSourceFile, bytes, &size)
+                                : LoadResult::unreadable;
+  if (loaded == LoadResult::loaded) return size;
+  if (loaded == LoadResult::wrong_size)
+    die_with_usage("ERROR: File '%s' is too large to read (%lld bytes, more than %u MiB).",
+                   in_message(path).c_str(), static_cast<long long>(size),
+                   static_cast<unsigned>(kLargestSourceFile >> 20));
   die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
 }
 

@@ -53,9 +53,10 @@ NumberReading read_number(std::string_view text) {
     ++at;
   }
   if (at == digits_start) {
-    // No digits at all: nothing is consumed, not even blanks or a sign, so
-    // only the empty text ends up "at the end".
-    return {0, text.empty()};
+    // No digits at all: nothing is consumed, not even blanks or a sign. The
+    // empty text is no number either: an unset shell variable must not
+    // become 0 (`del "" pic.kla` would clear the whole bitmap).
+    return {0, false};
   }
   std::int64_t value = negative ? -magnitude : magnitude;
   if (value > std::numeric_limits<std::int32_t>::max())

@@ -15,8 +15,8 @@ struct NumberReading {
 
 NumberReading read_number(std::string_view text);
 
-// True when the whole text reads as a number. The empty text counts as one
-// (it reads as 0 and nothing is left over).
+// True when the whole text reads as a number, with at least one digit: the
+// empty text is no number.
 bool is_number_text(std::string_view text);
 
 // Reads `text` and ends the run when the value lies outside

@@ -3,14 +3,27 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <new>
 
 namespace bitmosaic {
 namespace {
 
 constexpr std::size_t kSignatureSize = 8;
+
+// No chunk libpng keeps needs more: PLTE and tRNS hold at most 768 and 256
+// bytes. Longer ones are skipped, never held.
+constexpr png_alloc_size_t kLargestHeldChunk = 64 * 1024;
+// Chunks libpng would keep in the image's info; every one we do not use is
+// skipped, so none is, but a few more are harmless.
+constexpr png_uint_32 kMostHeldChunks = 32;
+// No encoder splits a file into more chunks than this; a file of millions
+// of empty chunks would otherwise cost more time in their headers than any
+// picture does.
+constexpr std::size_t kMostChunks = std::size_t{1} << 20;
 
 // Everything the libpng callbacks and the jump back need, free of C++
 // objects with destructors: libpng reports errors by longjmp.
@@ -18,11 +31,36 @@ struct Decoding {
   const std::uint8_t* data;
   std::size_t size;
   std::size_t offset;
+  std::size_t library_memory;  // what libpng and zlib hold now
+  std::size_t chunks;          // chunk headers read so far
+  png_uint_32 height;
+  bool reading_rows;   // the header is read; the rows are being decoded
+  bool rows_complete;  // the last row is in; nothing more is read
+  bool indexed;        // palette indexes, one byte a pixel, until expanded
+  int palette_size;
+  png_color palette[256];
   char problem[160];
 };
 
+// libpng's row counters say that the last row of the last pass is done. It
+// then goes on to inflate whatever the image data still holds, to the end of
+// the stream: that is where a stream far longer than its image costs minutes.
+bool last_row_done(png_structp png, const Decoding& decoding) {
+  return png_get_current_pass_number(png) >= 7 ||
+         png_get_current_row_number(png) >= decoding.height;
+}
+
+// The end of reading once the rows are complete is signalled like an error,
+// from the one place every byte passes through; decode tells the two apart.
 void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
   auto* decoding = static_cast<Decoding*>(png_get_io_ptr(png));
+  if (decoding->reading_rows && last_row_done(png, *decoding)) {
+    decoding->rows_complete = true;
+    png_error(png, "rows complete");
+  }
+  if ((png_get_io_state(png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR &&
+      ++decoding->chunks > kMostChunks)
+    png_error(png, "too many chunks");
   if (length > decoding->size - decoding->offset) png_error(png, "file ends early");
   std::memcpy(out, decoding->data + decoding->offset, length);
   decoding->offset += length;
@@ -36,46 +74,137 @@ void on_error(png_structp png, png_const_charp message) {
 
 void on_warning(png_structp, png_const_charp) {}
 
+// libpng's and zlib's memory, counted against kPngLibraryMemory. Each block
+// carries its size in front, so that freeing it gives the budget back.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+
+png_voidp allocate_counted(png_structp png, png_alloc_size_t size) {
+  auto* decoding = static_cast<Decoding*>(png_get_mem_ptr(png));
+  if (size > kPngLibraryMemory - decoding->library_memory) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::malloc(size + kBlockHeader));
+  if (block == nullptr) return nullptr;
+  std::memcpy(block, &size, sizeof size);
+  decoding->library_memory += size;
+  return block + kBlockHeader;
+}
+
+void free_counted(png_structp png, png_voidp pointer) {
+  if (pointer == nullptr) return;
+  auto* decoding = static_cast<Decoding*>(png_get_mem_ptr(png));
+  unsigned char* block = static_cast<unsigned char*>(pointer) - kBlockHeader;
+  png_alloc_size_t size = 0;
+  std::memcpy(&size, block, sizeof size);
+  decoding->library_memory -= size;
+  std::free(block);
+}
+
+// Limits and skipped chunks, set before the first byte is read.
+void bound_the_reader(png_structp png) {
+  png_set_user_limits(png, kLongestPngSide, kLongestPngSide);
+  png_set_chunk_malloc_max(png, kLargestHeldChunk);
+  png_set_chunk_cache_max(png, kMostHeldChunks);
+  // Every chunk but IHDR, PLTE, tRNS, IDAT and IEND, known or not, is
+  // skipped unread: text (compressed or not), colour profiles, suggested
+  // palettes and private chunks are never inflated or kept.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  // A skipped chunk's CRC guards bytes nobody looks at. Every chunk that is
+  // used has its CRC checked; the zlib stream's own Adler-32 on top of the
+  // IDAT CRCs would cost as much as inflating the image.
+  png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_QUIET_USE);
+  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+}
+
 enum class Stage { header, pixels, failed };
 
-// Reads the header into width and height, and the pixels when the caller
-// wants an image of that size. The buffers belong to the caller, so a jump
-// back from libpng leaves nothing behind that is not freed.
-Stage decode(Decoding& decoding, int& width, int& height, bool (*wanted)(int, int),
-             std::vector<png_bytep>& rows, std::unique_ptr<std::uint8_t[]>& pixels) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &decoding, on_error, on_warning);
+// Reads the header into the image's size; when `wanted`, the pixels too.
+Stage decode(Decoding& decoding, RgbImage& image, bool (*wanted)(int, int)) {
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &decoding, on_error,
+                                             on_warning, &decoding, allocate_counted,
+                                             free_counted);
   if (png == nullptr) return Stage::failed;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    return Stage::failed;
+    return decoding.rows_complete ? Stage::pixels : Stage::failed;
   }
   png_set_read_fn(png, &decoding, read_from_memory);
-  // Every chunk's CRC is checked; the zlib stream's own Adler-32 on top of
-  // the IDAT CRCs would cost as much as inflating the image.
-  png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+  bound_the_reader(png);
   png_read_info(png, info);
-  width = static_cast<int>(png_get_image_width(png, info));
-  height = static_cast<int>(png_get_image_height(png, info));
-  if (!wanted(width, height)) {
+  image.width = static_cast<int>(png_get_image_width(png, info));
+  image.height = static_cast<int>(png_get_image_height(png, info));
+  if (!wanted(image.width, image.height)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Stage::header;
   }
-  png_set_expand(png);  // palette and low-depth grey to 8 bits, tRNS to alpha
-  png_set_strip_16(png);
-  png_set_gray_to_rgb(png);
-  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // a fourth byte where there is no alpha
-  png_set_interlace_handling(png);
+  decoding.indexed = png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE;
+  if (decoding.indexed) {
+    // Expanded after reading, where an index beyond the palette can be
+    // seen: libpng would quietly make it black.
+    png_colorp colours = nullptr;
+    if (png_get_PLTE(png, info, &colours, &decoding.palette_size) != PNG_INFO_PLTE ||
+        decoding.palette_size < 1 || decoding.palette_size > 256)
+      png_error(png, "no palette");
+    std::memcpy(decoding.palette, colours,
+                static_cast<std::size_t>(decoding.palette_size) * sizeof(png_color));
+    png_set_packing(png);  // one byte an index
+  } else {
+    png_set_expand(png);  // low-depth grey to 8 bits, tRNS to alpha
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // a fourth byte where there is no alpha
+  }
+  const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != 4 * static_cast<std::size_t>(width))
+  const std::size_t width = static_cast<std::size_t>(image.width);
+  if (png_get_rowbytes(png, info) != (decoding.indexed ? 1 : 4) * width)
     png_error(png, "unexpected row layout");
-  const std::size_t row_bytes = 4 * static_cast<std::size_t>(width);
-  pixels.reset(new std::uint8_t[row_bytes * static_cast<std::size_t>(height)]);
-  rows.resize(static_cast<std::size_t>(height));
-  for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = pixels.get() + row_bytes * y;
-  png_read_image(png, rows.data());
+  // Allocated only for a size the caller wants; the image owns it, so a
+  // jump back leaves nothing behind.
+  const std::size_t row_size = 4 * width;
+  image.pixels.reset(new (std::nothrow)
+                         std::uint8_t[row_size * static_cast<std::size_t>(image.height)]);
+  if (!image.pixels) png_error(png, "out of memory");
+  decoding.height = static_cast<png_uint_32>(image.height);
+  decoding.reading_rows = true;
+  for (int pass = 0; pass < passes; ++pass)
+    for (int y = 0; y < image.height; ++y)
+      png_read_row(png, image.pixels.get() + row_size * static_cast<std::size_t>(y), nullptr);
+  // Every row came without the stream being read on: it ended with them.
   png_destroy_read_struct(&png, &info, nullptr);
   return Stage::pixels;
+}
+
+// The palette indexes at the start of each row become four bytes a pixel,
+// from the right, so that every index is read before its bytes are written
+// over. Returns the problem with the first pixel whose index lies beyond the
+// palette, or nothing.
+std::string expand_palette(RgbImage& image, const Decoding& decoding) {
+  const std::size_t width = static_cast<std::size_t>(image.width);
+  for (int y = 0; y < image.height; ++y) {
+    std::uint8_t* row = image.pixels.get() + 4 * width * static_cast<std::size_t>(y);
+    std::size_t stray = width;
+    int stray_index = 0;
+    for (std::size_t x = width; x-- > 0;) {
+      const int index = row[x];
+      if (index >= decoding.palette_size) {
+        stray = x;
+        stray_index = index;
+      }
+      const png_color& colour = decoding.palette[index];  // 256 entries, zero beyond the palette
+      row[4 * x] = colour.red;
+      row[4 * x + 1] = colour.green;
+      row[4 * x + 2] = colour.blue;
+      row[4 * x + 3] = 0xFF;
+    }
+    if (stray < width) {
+      char problem[160];
+      std::snprintf(problem, sizeof problem,
+                    "the pixel at %zu, %d has palette index %d; the palette has %d colours",
+                    stray, y, stray_index, decoding.palette_size);
+      return problem;
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -86,13 +215,15 @@ bool has_png_signature(std::span<const std::uint8_t> file) {
 
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height)) {
   PngRead result;
-  Decoding decoding{file.data(), file.size(), 0, {}};
-  std::vector<png_bytep> rows;
-  const Stage stage = decode(decoding, result.image.width, result.image.height, wanted, rows,
-                             result.image.pixels);
+  Decoding decoding{};
+  decoding.data = file.data();
+  decoding.size = file.size();
+  const Stage stage = decode(decoding, result.image, wanted);
   if (stage == Stage::failed)
     result.problem = decoding.problem[0] != '\0' ? decoding.problem : "out of memory";
-  if (stage != Stage::pixels) result.image.pixels.reset();
+  if (stage == Stage::pixels && decoding.indexed)
+    result.problem = expand_palette(result.image, decoding);
+  if (stage != Stage::pixels || !result.problem.empty()) result.image.pixels.reset();
   return result;
 }
 

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
@@ -14,8 +16,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -46,11 +49,18 @@ bool read_exactly(int fd, std::span<std::uint8_t> destination) {
   return true;
 }
 
+// Writes everything, waiting where the descriptor was left non-blocking by
+// whoever shares it (standard output may be).
 bool write_all(int fd, std::span<const std::uint8_t> data) {
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
     if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd writable{fd, POLLOUT, 0};
+      ::poll(&writable, 1, -1);
+      continue;
+    }
     if (put == 0) errno = EIO;
     if (put <= 0) return false;
     done += static_cast<std::size_t>(put);
@@ -70,25 +80,6 @@ constexpr int kLocateOnly = O_PATH;
 constexpr int kLocateOnly = O_RDONLY | O_NONBLOCK;
 #endif
 
-// The path with every link resolved, as the kernel found `fd`.
-std::optional<std::string> real_path_of(int fd) {
-#if defined(__APPLE__)
-  char buffer[MAXPATHLEN];
-  if (::fcntl(fd, F_GETPATH, buffer) != 0) return std::nullopt;
-  return std::string(buffer);
-#else
-  const std::string link = "/proc/self/fd/" + std::to_string(fd);
-  std::vector<char> buffer(PATH_MAX + 1);
-  const ssize_t length = ::readlink(link.c_str(), buffer.data(), buffer.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return std::nullopt;
-  if (buffer[0] != '/') {  // pipe:[N], socket:[N]: not a place in the file system
-    errno = EINVAL;
-    return std::nullopt;
-  }
-  return std::string(buffer.data(), static_cast<std::size_t>(length));
-#endif
-}
-
 // A path that opens what `fd` locates, without resolving any name again.
 std::string reopen_path(int fd, const std::string& path) {
 #if defined(__linux__)
@@ -99,9 +90,27 @@ std::string reopen_path(int fd, const std::string& path) {
 #endif
 }
 
-std::string folder_of(const std::string& real_path) {
-  const std::size_t slash = real_path.find_last_of('/');
-  return slash == 0 || slash == std::string::npos ? "/" : real_path.substr(0, slash);
+// The path with every link resolved, as the kernel found `fd`. Only a
+// destination reached through a link needs it.
+std::optional<std::string> real_path_of(int fd) {
+#if defined(__APPLE__)
+  char buffer[MAXPATHLEN];
+  if (::fcntl(fd, F_GETPATH, buffer) != 0) return std::nullopt;
+  return std::string(buffer);
+#else
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t length =
+      ::readlink(reopen_path(fd, {}).c_str(), buffer.data(), buffer.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
+    if (length >= 0) errno = ENAMETOOLONG;
+    return std::nullopt;
+  }
+  if (buffer[0] != '/') {  // pipe:[N], socket:[N]: not a place in the file system
+    errno = EINVAL;
+    return std::nullopt;
+  }
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+#endif
 }
 
 mode_t default_file_mode() {
@@ -110,63 +119,165 @@ mode_t default_file_mode() {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
-// The temporary file of the save in progress, for the interruption handler:
-// a fixed buffer, since the handler may use only async-signal-safe calls.
-char pending_temporary[PATH_MAX + 32];
+// ---- The temporary file and the signals that may end a save ----
+
+// Every signal whose default action ends the process, but for the ones that
+// report a fault of the process itself (SEGV, BUS, FPE, ILL, ABRT, TRAP,
+// SYS): those belong to sanitizers, debuggers and the fuzzer. SIGXFSZ is
+// ignored while saving instead, so that a write over the file size limit
+// fails with EFBIG like any other write. SIGKILL cannot be caught.
+constexpr int kEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,   SIGTERM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
+#if defined(__linux__)
+    SIGPOLL, SIGPWR,  SIGSTKFLT,
+#endif
+};
+
+// The temporary file of the save in progress, for the handler: the folder's
+// descriptor and a fixed buffer for the name, since a handler may use only
+// async-signal-safe calls.
+constexpr char kTemporaryPrefix[] = ".bitmosaic-";
+constexpr std::size_t kRandomLetters = 6;
+char pending_name[sizeof kTemporaryPrefix + kRandomLetters];
+volatile std::sig_atomic_t pending_folder = -1;
 volatile std::sig_atomic_t temporary_pending = 0;
+// Set when a handler removed the temporary file and the process went on:
+// a handler that a host (the fuzzer) installed before returned.
+volatile std::sig_atomic_t temporary_removed = 0;
 
-constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
-using PreviousActions = struct sigaction[std::size(kInterruptions)];
+struct sigaction previous_actions[NSIG];
+bool replaced_actions[NSIG];
 
-extern "C" void remove_temporary_and_die(int signal_number) {
-  if (temporary_pending != 0) ::unlink(pending_temporary);
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);  // delivered, and fatal, once the handler returns
+// Removes the temporary file, then hands the signal on to whatever handled
+// it before: the default action, which ends the process once this handler
+// returns, or the handler of a host.
+extern "C" void remove_temporary_and_pass_on(int signal_number, siginfo_t* info,
+                                             void* context) {
+  const int saved_errno = errno;
+  if (temporary_pending != 0) {
+    ::unlinkat(pending_folder, pending_name, 0);
+    temporary_pending = 0;
+    temporary_removed = 1;
+  }
+  const struct sigaction& before = previous_actions[signal_number];
+  if (before.sa_handler == SIG_DFL) {
+    ::sigaction(signal_number, &before, nullptr);
+    ::raise(signal_number);  // delivered, and fatal, once the handler returns
+  } else if (before.sa_handler == SIG_IGN) {
+    // Not replaced while ignored; here only if a host ignored it meanwhile.
+  } else if ((before.sa_flags & SA_SIGINFO) != 0) {
+    before.sa_sigaction(signal_number, info, context);
+  } else {
+    before.sa_handler(signal_number);
+  }
+  errno = saved_errno;
 }
 
-sigset_t interruption_set() {
+template <typename Each>
+void for_each_ending_signal(Each each) {
+  for (const int signal_number : kEndingSignals) each(signal_number);
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+    each(signal_number);
+#endif
+}
+
+sigset_t ending_signals() {
   sigset_t set;
   sigemptyset(&set);
-  for (const int signal_number : kInterruptions) sigaddset(&set, signal_number);
+  for_each_ending_signal([&](int signal_number) { sigaddset(&set, signal_number); });
   return set;
 }
 
-// Creates the temporary file in `folder` so that an interruption at any
-// moment removes it again; signals the user chose to ignore stay ignored.
-int create_temporary(const std::string& folder, PreviousActions& previous) {
-  const std::string pattern = folder + "/.bitmosaic-XXXXXX";
-  if (pattern.size() >= sizeof pending_temporary) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  const sigset_t interruptions = interruption_set();
+// Blocks the ending signals, so that the handler and its record of the
+// temporary file change together; returns the mask to put back.
+sigset_t block_ending_signals() {
+  const sigset_t ending = ending_signals();
   sigset_t before;
-  ::sigprocmask(SIG_BLOCK, &interruptions, &before);
-  struct sigaction action {};
-  action.sa_handler = remove_temporary_and_die;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < std::size(kInterruptions); ++i) {
-    ::sigaction(kInterruptions[i], nullptr, &previous[i]);
-    if (previous[i].sa_handler != SIG_IGN) ::sigaction(kInterruptions[i], &action, nullptr);
+  ::sigprocmask(SIG_BLOCK, &ending, &before);
+  return before;
+}
+
+void unblock(const sigset_t& before) { ::sigprocmask(SIG_SETMASK, &before, nullptr); }
+
+// A name no other file in the folder is likely to have; O_EXCL makes sure.
+void make_temporary_name(unsigned attempt) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::uint64_t mixed = static_cast<std::uint64_t>(now.tv_nsec) ^
+                        static_cast<std::uint64_t>(now.tv_sec) << 30 ^
+                        static_cast<std::uint64_t>(::getpid()) << 40 ^ attempt;
+  std::memcpy(pending_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1);
+  for (std::size_t i = 0; i < kRandomLetters; ++i) {
+    mixed = (mixed ^ (mixed >> 31)) * 0x9E3779B97F4A7C15ull + i;
+    pending_name[sizeof kTemporaryPrefix - 1 + i] = kLetters[(mixed >> 33) % (sizeof kLetters - 1)];
   }
-  std::memcpy(pending_temporary, pattern.c_str(), pattern.size() + 1);
-  const int fd = ::mkostemp(pending_temporary, O_CLOEXEC);
+  pending_name[sizeof pending_name - 1] = '\0';
+}
+
+// Creates the temporary file in the folder, with the handler in place for
+// every ending signal that is not ignored (signals the user chose to ignore,
+// as nohup does, stay ignored), so that an interruption at any moment
+// removes it again.
+int create_temporary(int folder) {
+  const sigset_t before = block_ending_signals();
+  struct sigaction action {};
+  action.sa_sigaction = remove_temporary_and_pass_on;
+  action.sa_flags = SA_SIGINFO | SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for_each_ending_signal([&](int signal_number) {
+    ::sigaction(signal_number, nullptr, &previous_actions[signal_number]);
+    const bool ignored = previous_actions[signal_number].sa_handler == SIG_IGN;
+    replaced_actions[signal_number] =
+        !ignored && ::sigaction(signal_number, &action, nullptr) == 0;
+  });
+  temporary_removed = 0;
+  int fd = -1;
+  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    make_temporary_name(attempt);
+    fd = ::openat(folder, pending_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   const int error = errno;
+  pending_folder = folder;
   temporary_pending = fd >= 0 ? 1 : 0;
-  ::sigprocmask(SIG_SETMASK, &before, nullptr);
+  unblock(before);
   errno = error;
   return fd;
 }
 
-void release_temporary(const PreviousActions& previous) {
-  const sigset_t interruptions = interruption_set();
-  sigset_t before;
-  ::sigprocmask(SIG_BLOCK, &interruptions, &before);
-  temporary_pending = 0;
-  for (std::size_t i = 0; i < std::size(kInterruptions); ++i)
-    ::sigaction(kInterruptions[i], &previous[i], nullptr);
-  ::sigprocmask(SIG_SETMASK, &before, nullptr);
+// Gives the temporary file the destination's name, unless an interruption
+// removed it first.
+int rename_temporary(int folder, const std::string& name) {
+  const sigset_t before = block_ending_signals();
+  int error = 0;
+  if (temporary_pending == 0)
+    error = EINTR;
+  else if (::renameat(folder, pending_name, folder, name.c_str()) != 0)
+    error = errno;
+  else
+    temporary_pending = 0;
+  unblock(before);
+  return error;
 }
+
+void release_temporary(int folder) {
+  const sigset_t before = block_ending_signals();
+  if (temporary_pending != 0) ::unlinkat(folder, pending_name, 0);
+  temporary_pending = 0;
+  pending_folder = -1;
+  for_each_ending_signal([&](int signal_number) {
+    if (replaced_actions[signal_number])
+      ::sigaction(signal_number, &previous_actions[signal_number], nullptr);
+    replaced_actions[signal_number] = false;
+  });
+  unblock(before);
+}
+
+// ---- Replacing a file through a temporary one ----
 
 // The group permission bits of `mode` lowered to what everybody else may:
 // for a file whose group is not the old one's, whose members had at least
@@ -191,24 +302,25 @@ mode_t keep_ownership(int fd, const struct stat& old, mode_t mode) {
 #if defined(__linux__)
 constexpr const char* kAccessAcl = "system.posix_acl_access";
 
-// Copies the extended attributes of the file at `real_path` onto `fd`; ACLs
-// are attributes too. Attributes this user may not read or set, or that the
-// file system does not keep, are left behind: the mode bits then apply.
-// False when the old file's access ACL could not be carried over.
-bool copy_attributes(const std::string& real_path, int fd) {
-  const ssize_t listed = ::llistxattr(real_path.c_str(), nullptr, 0);
+// Copies the extended attributes of the old file, found through its
+// descriptor, onto `fd`; ACLs are attributes too. Attributes this user may
+// not read or set, or that the file system does not keep, are left behind:
+// the mode bits then apply. False when the old file's access ACL could not
+// be carried over.
+bool copy_attributes(int old_fd, int fd) {
+  const std::string old = reopen_path(old_fd, {});
+  const ssize_t listed = ::listxattr(old.c_str(), nullptr, 0);
   if (listed <= 0) return true;
   std::vector<char> names(static_cast<std::size_t>(listed));
-  const ssize_t length = ::llistxattr(real_path.c_str(), names.data(), names.size());
+  const ssize_t length = ::listxattr(old.c_str(), names.data(), names.size());
   if (length <= 0) return true;
   bool acl_kept = true;
   for (std::size_t at = 0; at < static_cast<std::size_t>(length);) {
     const char* name = &names[at];
     at += std::strlen(name) + 1;
-    const ssize_t size = ::lgetxattr(real_path.c_str(), name, nullptr, 0);
+    const ssize_t size = ::getxattr(old.c_str(), name, nullptr, 0);
     std::vector<char> value(size > 0 ? static_cast<std::size_t>(size) : 0);
-    const ssize_t got =
-        size < 0 ? -1 : ::lgetxattr(real_path.c_str(), name, value.data(), value.size());
+    const ssize_t got = size < 0 ? -1 : ::getxattr(old.c_str(), name, value.data(), value.size());
     const bool copied =
         got >= 0 && ::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(got), 0) == 0;
     if (!copied && std::strcmp(name, kAccessAcl) == 0) acl_kept = false;
@@ -216,20 +328,52 @@ bool copy_attributes(const std::string& real_path, int fd) {
   return acl_kept;
 }
 #else
-bool copy_attributes(const std::string&, int) { return true; }
+bool copy_attributes(int, int) { return true; }
 #endif
 
-// Writes `data` to a new file in `folder` and renames it to `target`. With
-// an `old` file, its owner, group, mode and attributes are carried over.
-SaveResult write_replacement(std::span<const std::uint8_t> data, const std::string& folder,
-                             const std::string& target, const struct stat* old) {
-  PreviousActions previous;
-  const int fd = create_temporary(folder, previous);
+// Where a file is replaced: its folder's descriptor and its name there, so
+// that no full path is needed, however deep the folder lies.
+struct Place {
+  int folder = -1;
+  std::string name;
+};
+
+// The folder part of `path` opened for the location, and the name after it.
+std::optional<Place> open_place(const std::string& path) {
+  const std::size_t name_start = file_name_start(path);
+  Place place;
+  place.name = path.substr(name_start);
+  if (place.name.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  const std::string folder = name_start == 0 ? "." : path.substr(0, name_start);
+  place.folder = ::open(folder.c_str(), kLocateOnly | O_DIRECTORY | O_CLOEXEC);
+  if (place.folder < 0) return std::nullopt;
+  return place;
+}
+
+// True when the name in the folder is the file itself, not a link to it.
+bool names_the_file(const Place& place, const struct stat& file) {
+  struct stat named;
+  return ::fstatat(place.folder, place.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == file.st_dev && named.st_ino == file.st_ino;
+}
+
+// One attempt at writing `data` to a new file in the place and renaming it
+// over the name. With an `old` file (open as `old_fd`), its owner, group,
+// mode and attributes are carried over.
+SaveResult write_replacement_once(std::span<const std::uint8_t> data, const Place& place,
+                                  int old_fd, const struct stat* old) {
+  const int fd = create_temporary(place.folder);
   if (fd < 0) {
     const int error = errno;
-    release_temporary(previous);
+    release_temporary(place.folder);
     return failure(error);
   }
+  // The name as created, for removing the file after a failure: the
+  // record the handler works from may have changed by then.
+  const std::string created = pending_name;
   int error = 0;
   // The bytes first: a write by anyone but root clears set-ID bits, so the
   // ownership and mode decided below are the ones that stay.
@@ -238,33 +382,66 @@ SaveResult write_replacement(std::span<const std::uint8_t> data, const std::stri
   if (error == 0 && old != nullptr) mode = keep_ownership(fd, *old, mode);
   // The mode before the attributes: an ACL set afterwards brings its own mask.
   if (error == 0 && ::fchmod(fd, mode) != 0) error = errno;
-  if (error == 0 && old != nullptr && !copy_attributes(target, fd)) {
+  if (error == 0 && old != nullptr && !copy_attributes(old_fd, fd)) {
     // Without the ACL the group bits would be its mask, which can grant the
     // owning group more than the ACL did.
     if (::fchmod(fd, group_as_others(mode)) != 0) error = errno;
   }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(pending_temporary, target.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(pending_temporary);
-  release_temporary(previous);
+  if (error == 0) error = rename_temporary(place.folder, place.name);
+  release_temporary(place.folder);
+  if (error != 0) ::unlinkat(place.folder, created.c_str(), 0);
   return error != 0 ? failure(error) : SaveResult{true, {}};
+}
+
+// Writes through a temporary file. A host's handler that returned after an
+// interruption removed the temporary file leaves the save to start again; a
+// save interrupted every time fails as interrupted (EINTR).
+SaveResult write_replacement(std::span<const std::uint8_t> data, const Place& place,
+                             int old_fd, const struct stat* old) {
+  constexpr int kAttempts = 3;
+  SaveResult result;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    result = write_replacement_once(data, place, old_fd, old);
+    if (result.written || temporary_removed == 0) break;
+  }
+  return result;
 }
 
 // A name that does not exist yet: the kernel resolves the folder it goes in.
 SaveResult create_new(std::span<const std::uint8_t> data, const std::string& path) {
-  const std::size_t name_start = file_name_start(path);
-  const std::string name = path.substr(name_start);
-  if (name.empty()) return failure(ENOENT);
-  const std::string folder = name_start == 0 ? "." : path.substr(0, name_start);
-  const int folder_fd = ::open(folder.c_str(), kLocateOnly | O_DIRECTORY | O_CLOEXEC);
-  if (folder_fd < 0) return failure(errno);
-  const std::optional<std::string> real_folder = real_path_of(folder_fd);
-  const int error = errno;
-  ::close(folder_fd);
-  if (!real_folder) return failure(error);
-  const std::string target = *real_folder == "/" ? "/" + name : *real_folder + "/" + name;
-  return write_replacement(data, *real_folder, target, nullptr);
+  const std::optional<Place> place = open_place(path);
+  if (!place) return failure(errno);
+  const SaveResult result = write_replacement(data, *place, -1, nullptr);
+  ::close(place->folder);
+  return result;
+}
+
+// The place of the regular file that `path` led to: the path's own folder
+// and name when they name the file, else (a link) the folder and name of
+// the file's real path. Nothing when the file was replaced meanwhile.
+std::optional<Place> place_of_file(const std::string& path, int location,
+                                   const struct stat& file) {
+  std::optional<Place> place = open_place(path);
+  if (place && names_the_file(*place, file)) return place;
+  if (place) ::close(place->folder);
+  const std::optional<std::string> real = real_path_of(location);
+  if (!real) return std::nullopt;
+  place = open_place(*real);
+  if (place && names_the_file(*place, file)) return place;
+  if (place) ::close(place->folder);
+  errno = EAGAIN;
+  return std::nullopt;
+}
+
+// An existing regular file is replaced only when this user may write it, as
+// cp decides: the kernel answers with the effective ids, so root may.
+SaveResult replace_file(std::span<const std::uint8_t> data, const Place& place, int location,
+                        const struct stat& file) {
+  if (::faccessat(place.folder, place.name.c_str(), W_OK, AT_EACCESS) != 0)
+    return failure(errno);
+  return write_replacement(data, place, location, &file);
 }
 
 // Devices, pipes and terminals take the bytes directly. O_NONBLOCK makes the
@@ -283,54 +460,57 @@ SaveResult write_in_place(std::span<const std::uint8_t> data, int location,
   return error != 0 ? failure(error) : SaveResult{true, {}};
 }
 
+// The run's own standard output takes the bytes through descriptor 1, at
+// its offset and in its mode: `>>` appends, and what the shell writes after
+// the run follows the picture instead of overwriting it.
+SaveResult write_to_standard_output(std::span<const std::uint8_t> data) {
+  std::fflush(stdout);
+  return write_all(STDOUT_FILENO, data) ? SaveResult{true, {}} : failure(errno);
+}
+
 bool same_as_standard_output(const struct stat& info) {
   struct stat out;
   return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == info.st_dev &&
          out.st_ino == info.st_ino;
 }
 
-
-
-// The outcome of finding a save's destination: a located file whose real
-// path still names it, or the cause why there is none.
-struct Located {
-  int fd = -1;
-  struct stat info {};
-  std::string real_path;  // empty for what is not a file in a folder
-  int error = 0;
-};
-
-// Resolves `path` through the kernel. Another run may rename a new file over
-// the destination between the open and the look at its real path (which
-// then names the unlinked file); the path is resolved again until both
-// agree.
-Located locate(const std::string& path) {
+// Saves to what the kernel finds at `path`. Another run may rename a new
+// file over the destination between the look at it and the look at its
+// folder; the path is then looked at again.
+SaveResult save_to(std::span<const std::uint8_t> data, const std::string& path) {
   constexpr int kAttempts = 16;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    Located found;
-    found.fd = ::open(path.c_str(), kLocateOnly | O_CLOEXEC);
-    if (found.fd < 0 || ::fstat(found.fd, &found.info) != 0) {
-      found.error = errno;
-      if (found.fd >= 0) ::close(found.fd);
-      found.fd = -1;
-      return found;
+    const int location = ::open(path.c_str(), kLocateOnly | O_CLOEXEC);
+    if (location < 0) {
+      const int error = errno;
+      struct stat link;
+      if (error != ENOENT) return failure(error);
+      // A link that leads nowhere is refused, as cp refuses it: writing
+      // would create a file wherever the link's owner chose.
+      if (::lstat(path.c_str(), &link) == 0) return failure(ENOENT);
+      return create_new(data, path);
     }
-    if (!S_ISREG(found.info.st_mode) || same_as_standard_output(found.info)) return found;
-    const std::optional<std::string> real = real_path_of(found.fd);
-    found.error = errno;
-    struct stat now;
-    if (real && ::stat(real->c_str(), &now) == 0 && now.st_dev == found.info.st_dev &&
-        now.st_ino == found.info.st_ino) {
-      found.real_path = *real;
-      return found;
+    struct stat file;
+    if (::fstat(location, &file) != 0) {
+      const int error = errno;
+      ::close(location);
+      return failure(error);
     }
-    ::close(found.fd);
-    if (!real) {
-      found.fd = -1;
-      return found;
+    std::optional<SaveResult> result;
+    if (same_as_standard_output(file)) {
+      result = write_to_standard_output(data);
+    } else if (!S_ISREG(file.st_mode)) {
+      result = write_in_place(data, location, path);
+    } else if (const std::optional<Place> place = place_of_file(path, location, file)) {
+      result = replace_file(data, *place, location, file);
+      ::close(place->folder);
+    } else if (errno != EAGAIN) {
+      result = failure(errno);
     }
+    ::close(location);
+    if (result) return *result;
   }
-  return Located{-1, {}, {}, EAGAIN};
+  return failure(EAGAIN);
 }
 
 }  // namespace
@@ -388,20 +568,15 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
 
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   if (path.empty()) return failure(ENOENT);
-  const Located found = locate(path);
-  if (found.fd < 0) {
-    struct stat link;
-    if (found.error != ENOENT) return failure(found.error);
-    // A link that leads nowhere is refused, as cp refuses it: writing would
-    // create a file wherever the link's owner chose.
-    if (::lstat(path.c_str(), &link) == 0) return failure(ENOENT);
-    return create_new(data, path);
-  }
-  const SaveResult result =
-      found.real_path.empty()
-          ? write_in_place(data, found.fd, path)
-          : write_replacement(data, folder_of(found.real_path), found.real_path, &found.info);
-  ::close(found.fd);
+  // Over the file size limit a write fails with EFBIG, reported like any
+  // other failed write, instead of the signal ending the run.
+  struct sigaction file_size_signal {};
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGXFSZ, &ignore, &file_size_signal);
+  const SaveResult result = save_to(data, path);
+  ::sigaction(SIGXFSZ, &file_size_signal, nullptr);
   return result;
 }
 

@@ -104,6 +104,8 @@ std::vector<std::uint8_t> drawn_pixels(const KoalaPicture& picture, const C64Col
 }  // namespace
 
 PreviewSize fitting_preview(int columns, int lines) {
+  columns = std::clamp(columns, 1, kLargestTerminalSide);
+  lines = std::clamp(lines, 1, kLargestTerminalSide);
   // columns / (2 * lines) = 320 / 200, so columns = 3.2 * lines.
   int drawn_lines = std::min({lines - 1, columns * 10 / 32, kFullPreview.lines});
   drawn_lines = std::max(drawn_lines, 1);

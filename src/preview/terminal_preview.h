@@ -24,8 +24,13 @@ struct PreviewSize {
 // lines.
 inline constexpr PreviewSize kFullPreview = {kScreenWidth, kScreenHeight / 2};
 
+// The most columns or lines a terminal is taken to have; larger sizes,
+// reported or set, are held to it before any arithmetic.
+inline constexpr int kLargestTerminalSide = 10000;
+
 // The largest preview of the picture's shape that fits `columns` by `lines`
-// characters, one line left for the prompt; never larger than full size.
+// characters (each held to 1..kLargestTerminalSide first), one line left for
+// the prompt; never larger than full size.
 PreviewSize fitting_preview(int columns, int lines);
 
 enum class TerminalColours {

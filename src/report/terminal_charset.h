@@ -55,9 +55,12 @@ std::optional<TerminalSize> terminal_size(std::FILE* stream);
 void enable_colour_sequences(std::FILE* stream);
 
 // `name` as it may be printed to `stream`: on a terminal, control
-// characters (bytes below 0x20, and 0x7F) show as '?', so that a crafted
-// file name cannot move the cursor or rewrite the screen; to files and
-// pipes every byte goes out unchanged.
+// characters show as '?', so that a crafted file name cannot move the cursor
+// or rewrite the screen. Those are the C0 controls (bytes below 0x20) and
+// 0x7F, and the C1 controls: U+0080 to U+009F written as UTF-8 (one '?'
+// each), and bytes 0x80 to 0x9F outside any well-formed UTF-8 character.
+// Other UTF-8 (絵.kla) shows unchanged. To files and pipes every byte goes
+// out unchanged.
 std::string printable_name(const std::string& name, std::FILE* stream);
 
 // Writes one code page 437 glyph byte `count` times to standard output, as

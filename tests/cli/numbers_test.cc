@@ -38,8 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
         Reading{"0b1", 0, false}, Reading{"0B101", 0, false},
         // Leading white space is skipped, trailing is not.
         Reading{"  12", 12, true}, Reading{"\t\n-3", -3, true}, Reading{"12 ", 12, false},
-        // The empty text is a number; nothing else without digits is.
-        Reading{"", 0, true}, Reading{" ", 0, false}, Reading{"-", 0, false},
+        // Nothing without digits is a number, the empty text included.
+        Reading{"", 0, false}, Reading{" ", 0, false}, Reading{"-", 0, false},
         Reading{"+", 0, false}, Reading{"pic.kla", 0, false}, Reading{"-r", 0, false},
         Reading{"5pic", 5, false}, Reading{"--5", 0, false},
         // Beyond 32 bits the nearest limit.
@@ -52,7 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BoundedNumber, InsideTheRangeReturnsTheValue) {
   EXPECT_EQ(39, parse_bounded_number("39", 0, 39));
   EXPECT_EQ(-39, parse_bounded_number("-39", -39, 39));
-  EXPECT_EQ(0, parse_bounded_number("", 0, 39));
 }
 
 struct Rejection {
@@ -77,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"40", 0, 39, "ERROR: Number (40) too high. [Maximum: 39]"},
         Rejection{"-1", 0, 39, "ERROR: Number (-1) too low. [Minimum: 0]"},
         Rejection{"pic.kla", 0, 39, "ERROR: Not a number (0)."},
+        Rejection{"", 0, 39, "ERROR: Not a number (0)."},
         Rejection{"pic.kla", 1, 24, "ERROR: Number (0) too low. [Minimum: 1]"},
         Rejection{"50x", 0, 39, "ERROR: Number (50) too high. [Maximum: 39]"},
         Rejection{"5x", 0, 39, "ERROR: Not a number (5)."},

@@ -155,8 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "ERROR: Number (1) too high. [Maximum: 0]"},
         ErrorCase{{"delv", "10", "13", "2", "pic.kla"},
                   "ERROR: Number (2) too high. [Maximum: 1]"},
-        ErrorCase{{"delv", "10", "20", "", "pic.kla"},
-                  "ERROR: Number (0) too low. [Minimum: 1]"},
+        // An empty word (an unset shell variable) is no number: where one
+        // is required it is refused, where one may follow it is a file name.
+        ErrorCase{{"del", "", "pic.kla"}, "ERROR: Not a number (0)."},
+        ErrorCase{{"delv", "10", "20", "", "pic.kla"}, "ERROR: File '' not found."},
         ErrorCase{{"info", "40", "0", "p.kla"}, "ERROR: Number (40) too high. [Maximum: 39]"},
         ErrorCase{{"info", "0", "25", "p.kla"}, "ERROR: Number (25) too high. [Maximum: 24]"},
         ErrorCase{{"move", "5", "pic.kla"}, "ERROR: Not a number (0)."},

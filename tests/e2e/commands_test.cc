@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandCase{{"del", "10", "5", "28", "10", "a.kla"}, "Deleting 10 5 28 10\n",
                     [](KoalaPicture& p) { run_del(CellRectangle{10, 5, 28, 10}, p); }},
-        CommandCase{{"del", "", "a.kla"}, "Deleting 0 0 39 24\n",
+        CommandCase{{"del", "0", "a.kla"}, "Deleting 0 0 39 24\n",
                     [](KoalaPicture& p) { run_del(CellRectangle{0, 0, 39, 24}, p); }},
         CommandCase{{"crop", "0x0a", "5", "a.kla"}, "Cropping 10 5 39 24\n",
                     [](KoalaPicture& p) { run_crop(CellRectangle{10, 5, 39, 24}, p); }},

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "hostile_png.h"
+#include "preview/png_export.h"
 #include "screenshot.h"
+#include "support/platform.h"
 #include "support/run_tool.h"
 #include "support/tool_folder.h"
 #include "test_card.h"
@@ -108,6 +111,96 @@ TEST_F(ImportCommand, TheDefaultDestinationKeepsAnExistingFile) {
   EXPECT_EQ(picture, read_file(dir_.file("pic.png")));
   EXPECT_EQ(drawing, read_file(dir_.file("pic.out.png")));
   ASSERT_EQ(0, run({"import", "card.png", "card.kla"}).status);
+}
+
+// Files made to cost a careless reader minutes and gigabytes, each run with
+// one second of processor time (on POSIX systems) and checked for its
+// outcome: text chunks are skipped unread, the image data after the last
+// row is not looked at (here the file even ends inside it), and an index
+// beyond the palette is found. bench/run.sh measures what they cost.
+struct HostileCase {
+  const char* what;
+  HostileForm form;
+  std::string error;  // empty: the test card comes through unchanged
+};
+
+std::ostream& operator<<(std::ostream& out, const HostileCase& c) { return out << c.what; }
+
+HostileForm text_bomb(TextChunk text) {
+  HostileForm form;
+  form.text_chunks = 128;
+  form.text = text;
+  form.text_bytes = 7 << 20;  // under the 8 MB that libpng inflates a chunk to by default
+  return form;
+}
+
+HostileForm long_stream_cut_off() {
+  HostileForm form;
+  form.excess_bytes = std::size_t{4} << 30;
+  form.cut_in_excess = true;
+  return form;
+}
+
+HostileForm short_palette() {
+  HostileForm form;
+  form.palette_colours = 8;
+  return form;
+}
+
+HostileForm chunk_flood() {
+  HostileForm form;
+  form.empty_chunks = (std::size_t{1} << 20) + 1;  // one more than any encoder writes
+  return form;
+}
+
+class HostileImages : public ImportCommand, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileImages, AreReadOnlyAsFarAsTheirPicture) {
+  const HostileCase& c = GetParam();
+  write_file(dir_.file("x.png"), hostile_png(make_test_card(), c.form));
+#if !defined(_WIN32)
+  options_.cpu_limit_seconds = 1;
+#endif
+  const ToolResult result = run({"import", "x.png", "x.kla"});
+  EXPECT_EQ(c.error, result.err);
+  if (!c.error.empty()) {
+    EXPECT_EQ(1, result.status);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("x.kla")));
+    return;
+  }
+  EXPECT_EQ(0, result.status);
+  const std::optional<KoalaPicture> imported = testing::read_picture(dir_.file("x.kla"));
+  ASSERT_TRUE(imported.has_value());
+  const KoalaPicture card = make_test_card();
+  int wrong = 0;
+  for (int y = 0; y < kPixelLines; ++y)
+    for (int x = 0; x < kPixelColumns; ++x)
+      wrong += displayed_colour(*imported, x, y) != displayed_colour(card, x, y) ? 1 : 0;
+  EXPECT_EQ(0, wrong) << "pixels that differ from the test card";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bombs, HostileImages,
+    ::testing::Values(
+        HostileCase{"128 zTXt chunks of 7 MiB each", text_bomb(TextChunk::compressed), ""},
+        HostileCase{"128 iTXt chunks of 7 MiB each", text_bomb(TextChunk::international), ""},
+        HostileCase{"4 GiB of image data after the last row, cut off", long_stream_cut_off(), ""},
+        HostileCase{"palette indexes beyond PLTE", short_palette(),
+                    "ERROR: Image 'x.png' is damaged (the pixel at 10, 0 has palette index 9; "
+                    "the palette has 8 colours)."},
+        HostileCase{"over a million empty chunks", chunk_flood(),
+                    "ERROR: Image 'x.png' is damaged (too many chunks)."}));
+
+TEST_F(ImportCommand, AFileOverTheReadLimitSaysItIsTooLarge) {
+  SKIP_ON_WINDOWS("sparse files");
+  write_file(dir_.file("big.png"), render_png(make_test_card(), default_palette(), 320, 200,
+                                              PngLayout::palette));
+  std::filesystem::resize_file(dir_.file("big.png"), (64u << 20) + 1);
+  const ToolResult result = run({"import", "big.png", "out.kla"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: File 'big.png' is too large to read (67108865 bytes, more than 64 MiB).",
+            result.err);
+  EXPECT_EQ(error_usage(), result.out);
 }
 
 }  // namespace

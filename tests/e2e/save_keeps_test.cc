@@ -9,10 +9,14 @@ TEST(SaveKeeps, NeedsAPosixSystem) {
   GTEST_SKIP() << "owners, mode bits, ACLs, links, /dev files, signals and terminals are POSIX";
 }
 #else
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -71,7 +75,8 @@ TEST_F(SaveKeeps, ASetIdFileWhoseOwnerCannotBeKeptLosesTheBits) {
   testing::open_to_everyone(dir_.path());
   ASSERT_EQ(0, ::chmod(dir_.path().c_str(), 0777));
   write_file(dir_.file("old.kla"), "old");
-  ASSERT_EQ(0, ::chmod(dir_.file("old.kla").c_str(), 06775));  // root's, set-user- and -group-ID
+  // root's, set-user- and -group-ID, and everybody may write it
+  ASSERT_EQ(0, ::chmod(dir_.file("old.kla").c_str(), 06776));
   options_.without_privileges = true;
   const ToolResult result = run({"filter", "pic.kla", "old.kla"});
   if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
@@ -80,7 +85,7 @@ TEST_F(SaveKeeps, ASetIdFileWhoseOwnerCannotBeKeptLosesTheBits) {
   EXPECT_EQ(kNobody, info.st_uid);
   EXPECT_NE(0u, info.st_gid);
   // Neither ID bit survives, and the new group may do no more than others.
-  EXPECT_EQ(0755u, info.st_mode & 07777);
+  EXPECT_EQ(0766u, info.st_mode & 07777);
 }
 
 // An access ACL as the kernel stores it: user::rw- user:nobody:rw- group::r--
@@ -202,8 +207,13 @@ TEST_F(SaveKeeps, WithStandardOutputClosedThePictureIsStillSavedWhole) {
 }
 
 // strace holds the save in its flush for two seconds, long enough to
-// interrupt it while the temporary file exists.
-TEST_F(SaveKeeps, AnInterruptedSaveLeavesNothingBehind) {
+// interrupt it while the temporary file exists. SIGTERM was always covered;
+// SIGUSR1 and SIGALRM stand for the other signals whose default action ends
+// the process.
+class InterruptedSave : public SaveKeeps, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InterruptedSave, LeavesNothingBehindAndEndsByTheSignal) {
+  const int signal_number = GetParam();
   if (std::system("strace -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
   write_file(dir_.file("old.kla"), "precious");
   options_.runner = {"strace", "-qq", "-o", "/dev/null", "-e", "trace=fsync",
@@ -224,22 +234,167 @@ TEST_F(SaveKeeps, AnInterruptedSaveLeavesNothingBehind) {
     testing::wait_tool(tracer);
     GTEST_SKIP() << "could not catch the save in its flush under strace";
   }
-  ASSERT_EQ(0, ::kill(std::stoi(children), SIGTERM));
-  EXPECT_EQ(SIGTERM, testing::wait_tool_signal(tracer));
+  ASSERT_EQ(0, ::kill(std::stoi(children), signal_number));
+  EXPECT_EQ(signal_number, testing::wait_tool_signal(tracer));
   EXPECT_EQ("precious", read_file(dir_.file("old.kla")));
   EXPECT_EQ((std::vector<std::string>{"old.kla", "pic.kla"}), names());
 }
 
-TEST_F(SaveKeeps, ControlCharactersInANameShowAsQuestionMarksOnATerminalOnly) {
-  const std::string name = "a\x1b]0;x\x07.kla";
-  const ToolResult piped = run({"filter", name});
-  EXPECT_EQ("ERROR: File '" + name + "' not found.", piped.err);
-  options_.on_terminal = true;
-  const ToolResult shown = run({"filter", name});
-  EXPECT_EQ(1, shown.status);
-  EXPECT_EQ(0u, shown.out.find("Destination file set to 'a?]0;x?.out.kla'.\r\n"
-                               "ERROR: File 'a?]0;x?.kla' not found.")) << shown.out;
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSave, ::testing::Values(SIGTERM, SIGUSR1, SIGALRM));
+
+// A file this user may not write is refused, as cp refuses it; the kernel
+// decides with the effective ids, so root may replace it, as with cp.
+TEST_F(SaveKeeps, AReadOnlyDestinationIsRefusedUnlessTheUserMayWriteIt) {
+  write_file(dir_.file("old.kla"), "precious");
+  ASSERT_EQ(0, ::chmod(dir_.file("old.kla").c_str(), 0444));
+  if (::geteuid() == 0) {
+    ASSERT_EQ(0, run({"filter", "pic.kla", "old.kla"}).status);
+    EXPECT_EQ(10003u, read_file(dir_.file("old.kla")).value_or("").size());
+    write_file(dir_.file("theirs.kla"), "precious");
+    ASSERT_EQ(0, ::chmod(dir_.file("theirs.kla").c_str(), 0444));
+    ASSERT_EQ(0, ::chown(dir_.file("theirs.kla").c_str(), kNobody, kNobody));
+    testing::open_to_everyone(dir_.path());
+    ASSERT_EQ(0, ::chmod(dir_.path().c_str(), 0777));
+    options_.without_privileges = true;
+  }
+  const std::string name = ::geteuid() == 0 ? "theirs.kla" : "old.kla";
+  const ToolResult result = run({"filter", "pic.kla", name});
+  if (result.status == testing::kCouldNotDropPrivileges) GTEST_SKIP() << "cannot drop root";
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("ERROR: File '" + name + "' could not be written (Permission denied).", result.err);
+  EXPECT_EQ("precious", read_file(dir_.file(name)));
+  for (const std::string& left : names()) EXPECT_FALSE(left.starts_with(".bitmosaic-")) << left;
 }
+
+// Standard output is written through the run's own descriptor: at its
+// offset and in its mode, never truncated or opened again.
+struct SharedOutputCase {
+  const char* what;
+  std::string shell;  // runs the tool as "$0" "$@", its output going to out.png
+  const char* destination;
+  std::string before, after;  // what out.png holds around the picture
+};
+
+std::ostream& operator<<(std::ostream& out, const SharedOutputCase& c) { return out << c.what; }
+
+class SharedOutput : public SaveKeeps, public ::testing::WithParamInterface<SharedOutputCase> {};
+
+TEST_P(SharedOutput, KeepsWhatComesBeforeAndAfterThePicture) {
+  const SharedOutputCase& c = GetParam();
+  write_file(dir_.file("out.png"), "HEAD\n");
+  options_.runner = {"sh", "-c", c.shell};
+  const ToolResult result = run({"png", "pic.kla", c.destination});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("Saving...\nDone.\n", result.err);
+  const std::string written = read_file(dir_.file("out.png")).value_or("");
+  ASSERT_GE(written.size(), c.before.size() + c.after.size());
+  EXPECT_EQ(c.before, written.substr(0, c.before.size()));
+  EXPECT_EQ(c.after, written.substr(written.size() - c.after.size()));
+  const std::string picture =
+      written.substr(c.before.size(), written.size() - c.before.size() - c.after.size());
+  EXPECT_EQ(320u, decode_png(picture).width);
+  EXPECT_EQ((std::vector<std::string>{"out.png", "pic.kla"}), names());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Redirections, SharedOutput,
+    ::testing::Values(
+        SharedOutputCase{"appended", "exec \"$0\" \"$@\" >> out.png", "/dev/stdout", "HEAD\n",
+                         ""},
+        SharedOutputCase{"appended through /proc", "exec \"$0\" \"$@\" >> out.png",
+                         "/proc/self/fd/1", "HEAD\n", ""},
+        SharedOutputCase{"followed by the shell's output",
+                         "{ \"$0\" \"$@\"; echo TRAILER; } > out.png", "/dev/stdout", "",
+                         "TRAILER\n"}));
+
+// A folder whose full path is longer than PATH_MAX, made and removed one
+// level at a time through descriptors, as no path can reach its bottom.
+class DeepFolder {
+ public:
+  DeepFolder(const std::string& top, int levels, const std::string& name) : name_(name) {
+    fds_.push_back(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int level = 0; level < levels && fds_.back() >= 0; ++level) {
+      if (::mkdirat(fds_.back(), name.c_str(), 0700) != 0) break;
+      fds_.push_back(::openat(fds_.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+  }
+  ~DeepFolder() {
+    for (const std::string& entry : entries()) ::unlinkat(bottom(), entry.c_str(), 0);
+    for (std::size_t level = fds_.size(); level-- > 0;) {
+      if (level + 1 < fds_.size()) ::unlinkat(fds_[level], name_.c_str(), AT_REMOVEDIR);
+      if (fds_[level] >= 0) ::close(fds_[level]);
+    }
+  }
+  int bottom() const { return fds_.back(); }
+  std::size_t levels() const { return fds_.size() - 1; }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    DIR* folder = ::fdopendir(::dup(bottom()));
+    if (folder == nullptr) return names;
+    while (const dirent* entry = ::readdir(folder))
+      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+        names.push_back(entry->d_name);
+    ::closedir(folder);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string name_;
+  std::vector<int> fds_;
+};
+
+TEST_F(SaveKeeps, AFolderDeeperThanPathMaxTakesTheSave) {
+  const std::string level(200, 'd');
+  constexpr int kLevels = PATH_MAX / 200 + 2;
+  DeepFolder deep(dir_.path(), kLevels, level);
+  ASSERT_EQ(static_cast<std::size_t>(kLevels), deep.levels());
+  const std::string picture = read_file(dir_.file("pic.kla")).value_or("");
+  const int fd = ::openat(deep.bottom(), "pic.kla", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(static_cast<ssize_t>(picture.size()), ::write(fd, picture.data(), picture.size()));
+  ::close(fd);
+  // The shell goes down one level at a time and starts the tool there.
+  options_.environment["LEVEL"] = level;
+  options_.environment["LEVELS"] = std::to_string(kLevels);
+  options_.runner = {"sh", "-c",
+                     "i=0; while [ $i -lt $LEVELS ]; do cd -P \"$LEVEL\" || exit 9; "
+                     "i=$((i+1)); done; exec \"$0\" \"$@\""};
+  const ToolResult result = run({"filter", "pic.kla", "out.kla"});
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ((std::vector<std::string>{"out.kla", "pic.kla"}), deep.entries());
+  struct stat written {};
+  EXPECT_EQ(0, ::fstatat(deep.bottom(), "out.kla", &written, 0));
+  EXPECT_EQ(10003, written.st_size);
+}
+
+struct NameCase {
+  std::string name;
+  std::string shown;  // on a terminal
+};
+
+class NameOnATerminal : public SaveKeeps, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(NameOnATerminal, ShowsControlCharactersAsQuestionMarksOnATerminalOnly) {
+  const NameCase& c = GetParam();
+  const ToolResult piped = run({"filter", c.name + ".kla"});
+  EXPECT_EQ("ERROR: File '" + c.name + ".kla' not found.", piped.err);
+  options_.on_terminal = true;
+  const ToolResult shown = run({"filter", c.name + ".kla"});
+  EXPECT_EQ(1, shown.status);
+  EXPECT_EQ(0u, shown.out.find("Destination file set to '" + c.shown + ".out.kla'.\r\n"
+                               "ERROR: File '" + c.shown + ".kla' not found."))
+      << shown.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NameOnATerminal,
+    ::testing::Values(NameCase{"a\x1b]0;x\x07", "a?]0;x?"},          // C0: ESC and BEL
+                      NameCase{"a\xC2\x9B" "2J\x7F", "a?2J?"},       // C1 CSI as UTF-8, DEL
+                      NameCase{"a\x9B" "2J\x85", "a?2J?"},            // C1 as single bytes
+                      // 絵€: continuation bytes from 0x80 to 0x9F are no C1 controls
+                      NameCase{"\xE7\xB5\xB5\xE2\x82\xAC", "\xE7\xB5\xB5\xE2\x82\xAC"},
+                      NameCase{"\xE9t\xE9", "\xE9t\xE9"}));            // Latin-1 bytes stay
 
 }  // namespace
 }  // namespace bitmosaic

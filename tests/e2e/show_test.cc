@@ -173,7 +173,14 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ShowOnATerminal,
                          ::testing::Values(FitCase{"80", "24", 74, 23},
                                            FitCase{"200", "60", 189, 59},
                                            FitCase{"120", "200", 118, 37},
-                                           FitCase{"500", "300", 320, 100}));
+                                           FitCase{"500", "300", 320, 100},
+                                           FitCase{"10000", "10000", 320, 100},
+                                           // Not all digits from 1 to 10000: unset, so the
+                                           // terminal's size (none here: 80 by 24) counts.
+                                           FitCase{"300000000", "24", 74, 23},
+                                           FitCase{"200", "99999999999", 74, 23},
+                                           FitCase{"80abc", "-5", 74, 23},
+                                           FitCase{"0", "+60", 74, 23}));
 
 TEST(ShowCommand, TerminalsWithoutDirectColourGetSixteenDifferentColours) {
   TempDir dir;

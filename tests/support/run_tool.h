@@ -24,9 +24,12 @@ struct ToolOptions {
   // Variables to set (a value) or remove (nullopt). By default the child runs
   // with LC_ALL=C and without the "bitmosaic" variable.
   std::map<std::string, std::optional<std::string>> environment;
-  // When set, files the child writes may not grow past this many bytes (a
-  // write beyond fails instead of raising SIGXFSZ), even for root.
+  // When set, files the child writes may not grow past this many bytes, even
+  // for root. SIGXFSZ keeps its default action: the tool must deal with it.
   std::optional<long> file_size_limit;
+  // When set, the child is ended by SIGXCPU (status -1, no core file) once it
+  // has used this many seconds of processor time. POSIX systems only.
+  std::optional<unsigned> cpu_limit_seconds;
   // Run without root's power over file permissions: a child started by root
   // becomes the unprivileged user "nobody" (exit status 125 if it cannot).
   bool without_privileges = false;

@@ -79,7 +79,12 @@ namespace {
     const rlimit limit{static_cast<rlim_t>(*options.file_size_limit),
                        static_cast<rlim_t>(*options.file_size_limit)};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
+  }
+  if (options.cpu_limit_seconds) {
+    const rlimit limit{*options.cpu_limit_seconds, *options.cpu_limit_seconds};
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CPU, &limit);
+    ::setrlimit(RLIMIT_CORE, &no_core);
   }
   if (options.without_privileges && ::geteuid() == 0) {
     constexpr uid_t kNobody = 65534;

@@ -78,8 +78,8 @@ std::map<pid_t, HANDLE>& started() {
 
 pid_t create_tool(const std::vector<std::string>& arguments, const ToolOptions& options,
                   HANDLE out, HANDLE err) {
-  if (options.file_size_limit || options.without_privileges || options.on_terminal ||
-      options.standard_output || !options.runner.empty())
+  if (options.file_size_limit || options.cpu_limit_seconds || options.without_privileges ||
+      options.on_terminal || options.standard_output || !options.runner.empty())
     throw std::invalid_argument("this tool option needs a POSIX system");
   const std::wstring binary = to_utf16(windows_path(binary_path()));
   std::wstring command_line = quoted(options.argv0 ? to_utf16(*options.argv0) : binary);
