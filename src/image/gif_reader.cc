@@ -141,8 +141,7 @@ std::string read_gif_rows(GifDecoder& decoder, Resampling& resampling) {
   if (decoder.transparent >= 0) colours[decoder.transparent][3] = 0;
 
   const auto frame_width = static_cast<std::size_t>(frame.Width);
-  const std::vector<std::uint8_t> empty(4 * static_cast<std::size_t>(decoder.width), 0);
-  std::vector<std::uint8_t> row = empty;
+  std::vector<std::uint8_t> row(4 * static_cast<std::size_t>(decoder.width), 0);
   // An interlaced frame's rows come out of order: it is held whole.
   std::vector<GifPixelType> indexes(
       frame.Interlace ? frame_width * static_cast<std::size_t>(frame.Height) : frame_width);
@@ -155,7 +154,7 @@ std::string read_gif_rows(GifDecoder& decoder, Resampling& resampling) {
   for (int y = 0; y < decoder.height; ++y) {
     const int frame_row = y - frame.Top;
     if (frame_row < 0 || frame_row >= frame.Height || frame.Width == 0) {
-      add_row(resampling, y, empty.data(), 4);
+      add_matte_row(resampling, y);
       continue;
     }
     const GifPixelType* line = indexes.data();

@@ -112,11 +112,36 @@ Resampling start_resampling(int width, int height, int full_width, int full_heig
   return resampling;
 }
 
-void add_row(Resampling& resampling, int y, const std::uint8_t* samples, int channels) {
+namespace {
+
+// True when stored row `y` shows in the result; moves past the result rows
+// that take no more stored rows.
+bool row_shows(Resampling& resampling, int y) {
   const AxisWeights& down = resampling.down;
   int& next = resampling.next_row;
   while (next < resampling.rows && down.first[next] + down.count[next] <= y) ++next;
-  if (next == resampling.rows || down.first[next] > y) return;  // a row nothing shows
+  return next < resampling.rows && down.first[next] <= y;
+}
+
+// Adds the stored row `y`, already taken across, to the result rows it
+// shows in.
+void add_reduced(Resampling& resampling, int y) {
+  const AxisWeights& down = resampling.down;
+  const float* reduced = resampling.reduced.data();
+  for (int row = resampling.next_row; row < resampling.rows && down.first[row] <= y; ++row) {
+    const int k = y - down.first[row];
+    if (k >= down.count[row]) continue;
+    const float weight = down.weights[down.offset[row] + static_cast<std::size_t>(k)];
+    float* sum = &resampling.sums[3 * static_cast<std::size_t>(row) *
+                                  static_cast<std::size_t>(resampling.columns)];
+    for (int i = 0; i < 3 * resampling.columns; ++i) sum[i] += weight * reduced[i];
+  }
+}
+
+}  // namespace
+
+void add_row(Resampling& resampling, int y, const std::uint8_t* samples, int channels) {
+  if (!row_shows(resampling, y)) return;
 
   const AxisWeights& across = resampling.across;
   const int last_column = resampling.columns - 1;
@@ -150,15 +175,14 @@ void add_row(Resampling& resampling, int y, const std::uint8_t* samples, int cha
     reduced[3 * column + 1] = green;
     reduced[3 * column + 2] = blue;
   }
+  add_reduced(resampling, y);
+}
 
-  for (int row = next; row < resampling.rows && down.first[row] <= y; ++row) {
-    const int k = y - down.first[row];
-    if (k >= down.count[row]) continue;
-    const float weight = down.weights[down.offset[row] + static_cast<std::size_t>(k)];
-    float* sum = &resampling.sums[3 * static_cast<std::size_t>(row) *
-                                  static_cast<std::size_t>(resampling.columns)];
-    for (int i = 0; i < 3 * resampling.columns; ++i) sum[i] += weight * reduced[i];
-  }
+void add_matte_row(Resampling& resampling, int y) {
+  if (!row_shows(resampling, y)) return;
+  for (int column = 0; column < resampling.columns; ++column)
+    std::copy(resampling.matte, resampling.matte + 3, &resampling.reduced[3 * column]);
+  add_reduced(resampling, y);
 }
 
 LinearImage finish_resampling(const Resampling& resampling) {

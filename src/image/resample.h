@@ -54,6 +54,9 @@ Resampling start_resampling(int width, int height, int full_width, int full_heig
 // 3 (red, green, blue) or 4 (with alpha), 8-bit sRGB.
 void add_row(Resampling& resampling, int y, const std::uint8_t* samples, int channels);
 
+// Takes stored row `y` as wholly transparent: the matte all along.
+void add_matte_row(Resampling& resampling, int y);
+
 // The picture, upright, once every row was added; outside the placement's
 // rectangle the pixels are black and marked outside.
 LinearImage finish_resampling(const Resampling& resampling);
