@@ -1,5 +1,5 @@
-// The picture to convert, as the decoding and resampling hand it to the
-// optimisation: linear light on the grid of hires pixels.
+// An image on its way into a picture: decoded, turned upright, fitted to
+// the picture's shape and resampled, in linear light.
 #pragma once
 
 #include <cstdint>
