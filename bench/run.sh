@@ -6,9 +6,10 @@
 # Usage: bench/run.sh [runs per timing loop, default 200]
 # Environment: BITMOSAIC (binary, default build/bitmosaic), PNG_REFERENCE
 # (default build/png_reference), MAKE_SCREENSHOT (default
-# build/make_screenshot), MAKE_HOSTILE_PNG (default build/make_hostile_png).
-# Commands run in the caller's environment, locale included; the header
-# names it.
+# build/make_screenshot), MAKE_HOSTILE_PNG (default build/make_hostile_png),
+# DECODE_BENCH (default build/decode_bench), PHOTOGRAPH (default
+# mate-backgrounds' Elephants_5640x3172.jpg). Commands run in the caller's
+# environment, locale included; the header names it.
 #
 # Targets checked: every effect and info at most 0.3 x cp's instructions and
 # no more wall time or memory than cp; png at most 7.5 x the instructions of
@@ -22,7 +23,11 @@
 # without a target: see doc/performance.md. Hostile PNG files (build/
 # make_hostile_png: text bombs, image data far beyond the last row, a short
 # palette, a flood of empty chunks) each cost at most 0.2 s of processor time
-# and 16 MiB of memory above their own size.
+# and 16 MiB of memory above their own size. The decoding step of convert
+# (decode and resample onto the picture's grid) of a 16 MB progressive JPEG
+# photograph at most 1.25 x the CPU time and peak memory of libjpeg-turbo's
+# `djpeg -scale 1/8` of the same file, measured taking turns; the decoding of
+# each photograph under ../shared/photos is measured without a target.
 # convert's optimisation, every dither mode, on the photographs under
 # ../shared/photos when that folder is there (CONVERT_PHOTO, default
 # build/convert_photo; PERCEIVED_ERROR, default build/perceived_error): the
@@ -37,13 +42,15 @@ binary="$(realpath "${BITMOSAIC:-build/bitmosaic}")"
 reference="$(realpath "${PNG_REFERENCE:-build/png_reference}")"
 screenshot="$(realpath "${MAKE_SCREENSHOT:-build/make_screenshot}")"
 hostile="$(realpath "${MAKE_HOSTILE_PNG:-build/make_hostile_png}")"
-pictures="$(realpath -m "$root/../shared/pictures")"
+decode="$(realpath "${DECODE_BENCH:-build/decode_bench}")"
+photograph="${PHOTOGRAPH:-/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg}"
 photos="$(realpath -m "$root/../shared/photos")"
+pictures="$(realpath -m "$root/../shared/pictures")"
 converter="$(realpath -m "${CONVERT_PHOTO:-build/convert_photo}")"
 measure="$(realpath -m "${PERCEIVED_ERROR:-build/perceived_error}")"
 
-for tool in valgrind /usr/bin/time "$binary" "$reference" "$screenshot" "$hostile" "$converter" \
-  "$measure"; do
+for tool in valgrind /usr/bin/time djpeg "$binary" "$reference" "$screenshot" "$hostile" \
+            "$decode" "$converter" "$measure"; do
   if ! command -v "$tool" >/dev/null; then
     echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
@@ -292,6 +299,62 @@ if [ -d "$photos" ]; then
       "$(awk -v a="$sum_ours" -v n="$count" 'BEGIN { printf "%.4f", a / n }'), the peer's" \
       "$(awk -v a="$sum_peer" -v n="$count" 'BEGIN { printf "%.4f", a / n }'): $share x: $verdict"
   fi
+fi
+
+# CPU seconds (user + system) and peak KiB of one run: "seconds KiB".
+cpu_and_peak_once() {
+  /usr/bin/time -f '%U %S %M' -o "$work/used" "$@" >/dev/null 2>&1
+  awk '{ printf "%.2f %d\n", $1 + $2, $3 }' "$work/used"
+}
+less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+# The same for two commands, the best of three runs of each, taking turns so
+# that both see the same machine: "seconds KiB seconds KiB".
+best_of_three_side_by_side() {  # ours... -- theirs...
+  local ours=() theirs=() in_theirs=0 word
+  for word in "$@"; do
+    if [ "$word" = -- ]; then in_theirs=1; continue; fi
+    if [ "$in_theirs" -eq 0 ]; then ours+=("$word"); else theirs+=("$word"); fi
+  done
+  local cpu kib cpu_o="" kib_o="" cpu_t="" kib_t=""
+  for _ in 1 2 3; do
+    read -r cpu kib <<<"$(cpu_and_peak_once "${ours[@]}")"
+    if [ -z "$cpu_o" ] || less_than "$cpu" "$cpu_o"; then cpu_o="$cpu"; fi
+    if [ -z "$kib_o" ] || [ "$kib" -lt "$kib_o" ]; then kib_o="$kib"; fi
+    read -r cpu kib <<<"$(cpu_and_peak_once "${theirs[@]}")"
+    if [ -z "$cpu_t" ] || less_than "$cpu" "$cpu_t"; then cpu_t="$cpu"; fi
+    if [ -z "$kib_t" ] || [ "$kib" -lt "$kib_t" ]; then kib_t="$kib"; fi
+  done
+  echo "$cpu_o $kib_o $cpu_t $kib_t"
+}
+
+echo
+echo "convert's decoding (decode, turn upright, resample onto the picture's grid)" \
+  "against djpeg -scale 1/8"
+echo
+printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
+  image "CPU s" "peak KiB" "djpeg CPU" "djpeg KiB" "x CPU" "x KiB" target
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------------------------- ----------: -----------: \
+  ------------: -----------: --------: --------: --------
+if [ -f "$photograph" ]; then
+  read -r cpu kib djpeg_cpu djpeg_kib <<<"$(best_of_three_side_by_side \
+    "$decode" "$photograph" -- djpeg -scale 1/8 -outfile /dev/null "$photograph")"
+  r_cpu="$(ratio "$cpu" "$djpeg_cpu")" r_kib="$(ratio "$kib" "$djpeg_kib")"
+  verdict=ok
+  { at_most "$r_cpu" 1.25 && at_most "$r_kib" 1.25; } || { verdict=MISSED; missed=1; }
+  printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' "$(basename "$photograph")" \
+    "$cpu" "$kib" "$djpeg_cpu" "$djpeg_kib" "$r_cpu" "$r_kib" "$verdict"
+else
+  echo "bench: '$photograph' is missing" \
+    "(scripts/install-deps.sh --bench installs mate-backgrounds)" >&2
+  missed=1
+fi
+if [ -d "$photos" ]; then
+  for photo in "$photos"/*.png; do
+    [ -e "$photo" ] || continue
+    read -r cpu kib <<<"$(cpu_and_peak "$decode" "$photo")"
+    printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' "$(basename "$photo")" \
+      "$cpu" "$kib" - - - - -
+  done
 fi
 
 echo

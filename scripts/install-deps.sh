@@ -2,15 +2,16 @@
 # Installs the Debian packages that building and testing bitmosaic need,
 # only those that are missing; through sudo when not run as root.
 #   --fuzz   also clang 14 and its fuzzing runtime, for scripts/fuzz.sh
-#   --bench  also valgrind and GNU time, for bench/run.sh
+#   --bench  also valgrind, GNU time, libjpeg-turbo's djpeg and the photograph of
+#            mate-backgrounds that the convert benchmark decodes, for bench/run.sh
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev libdeflate-dev groff-base strace
-          64tass)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libpng-dev libdeflate-dev
+          libjpeg62-turbo-dev libgif-dev groff-base strace 64tass)
 for option in "$@"; do
   case "$option" in
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    --bench) packages+=(valgrind time) ;;
+    --bench) packages+=(valgrind time libjpeg-turbo-progs mate-backgrounds) ;;
     *) echo "usage: $0 [--fuzz] [--bench]" >&2; exit 2 ;;
   esac
 done

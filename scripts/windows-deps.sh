@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the MinGW-w64 cross toolchain, its zlib, wine and the 6502
 # assembler that the build runs on this host (64tass) from Debian's
-# packages, and builds libpng and libdeflate for 64-bit Windows from Debian's
-# own source packages (fetched through a private deb-src list: the system's
-# apt sources stay as they are). The libraries go to build-windows-deps/,
-# which cmake/mingw-w64.cmake searches. Through sudo when not run as root.
+# packages, and builds libpng, libdeflate, libjpeg-turbo and giflib for 64-bit
+# Windows from Debian's own source packages (fetched through a private
+# deb-src list: the system's apt sources stay as they are). The libraries go
+# to build-windows-deps/, which cmake/mingw-w64.cmake searches. Through sudo
+# when not run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -12,7 +13,7 @@ prefix="$root/build-windows-deps"
 cross=x86_64-w64-mingw32
 cc="$cross-gcc-posix"
 
-packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xz-utils 64tass)
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xz-utils 64tass cmake nasm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -27,7 +28,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-if [ -f "$prefix/lib/libpng.a" ] && [ -f "$prefix/lib/libdeflate.a" ]; then
+libraries=(libpng libdeflate libjpeg libgif)
+built=1
+for library in "${libraries[@]}"; do [ -f "$prefix/lib/$library.a" ] || built=0; done
+if [ "$built" -eq 1 ]; then
   echo "Windows libraries are built: $prefix"
   exit 0
 fi
@@ -46,7 +50,8 @@ SOURCES
 apt_private=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
              -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache")
 apt-get "${apt_private[@]}" update
-(cd "$work" && apt-get "${apt_private[@]}" source --download-only libpng1.6 libdeflate)
+(cd "$work" && apt-get "${apt_private[@]}" source --download-only libpng1.6 libdeflate \
+                                                                  libjpeg-turbo giflib)
 
 unpack() {  # the upstream tarball of a source package into $work/<name>
   local name="$1" tarball
@@ -55,9 +60,11 @@ unpack() {  # the upstream tarball of a source package into $work/<name>
   tar -xf "$tarball" -C "$work/$name" --strip-components=1
 }
 
+# Each library is built only when its archive is missing, so that adding one
+# leaves the others as they are.
 # libpng: its library sources with the configuration it ships prebuilt.
-unpack libpng1.6
-(
+[ -f "$prefix/lib/libpng.a" ] || (
+  unpack libpng1.6
   cd "$work/libpng1.6"
   cp scripts/pnglibconf.h.prebuilt pnglibconf.h
   objects=()
@@ -71,8 +78,8 @@ unpack libpng1.6
 )
 
 # libdeflate: the library's sources, the x86 ones included.
-unpack libdeflate
-(
+[ -f "$prefix/lib/libdeflate.a" ] || (
+  unpack libdeflate
   cd "$work/libdeflate"
   objects=()
   for source in lib/*.c lib/x86/*.c; do
@@ -82,5 +89,32 @@ unpack libdeflate
   done
   "$cross-ar" rcs "$prefix/lib/libdeflate.a" "${objects[@]}"
   cp libdeflate.h "$prefix/include/"
+)
+
+# libjpeg-turbo: its own CMake build, cross-compiled, the static library
+# only, with its x86-64 SIMD code (assembled by nasm).
+[ -f "$prefix/lib/libjpeg.a" ] || (
+  unpack libjpeg-turbo
+  cd "$work/libjpeg-turbo"
+  cmake -S . -B build -G Ninja -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=AMD64 \
+    -DCMAKE_C_COMPILER="$cc" -DCMAKE_RC_COMPILER="$cross-windres" \
+    -DCMAKE_ASM_NASM_COMPILER=nasm -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON
+  cmake --build build --target jpeg-static
+  cp build/libjpeg.a "$prefix/lib/libjpeg.a"
+  cp jpeglib.h jmorecfg.h jerror.h build/jconfig.h "$prefix/include/"
+)
+
+# giflib: its library sources.
+[ -f "$prefix/lib/libgif.a" ] || (
+  unpack giflib
+  cd "$work/giflib"
+  objects=()
+  for source in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray; do
+    "$cc" -O2 -Wall -c "$source.c" -o "$source.o"
+    objects+=("$source.o")
+  done
+  "$cross-ar" rcs "$prefix/lib/libgif.a" "${objects[@]}"
+  cp gif_lib.h "$prefix/include/"
 )
 echo "Windows libraries are built: $prefix"

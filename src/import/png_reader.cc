@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -39,6 +40,7 @@ struct Decoding {
   bool indexed;        // palette indexes, one byte a pixel, until expanded
   int palette_size;
   png_color palette[256];
+  png_byte alpha[256];  // each palette entry's, from tRNS; 0xFF where it gives none
   char problem[160];
 };
 
@@ -146,6 +148,11 @@ Stage decode(Decoding& decoding, RgbImage& image, bool (*wanted)(int, int)) {
       png_error(png, "no palette");
     std::memcpy(decoding.palette, colours,
                 static_cast<std::size_t>(decoding.palette_size) * sizeof(png_color));
+    std::memset(decoding.alpha, 0xFF, sizeof decoding.alpha);
+    png_bytep alpha = nullptr;
+    int alphas = 0;
+    if (png_get_tRNS(png, info, &alpha, &alphas, nullptr) == PNG_INFO_tRNS && alpha != nullptr)
+      std::memcpy(decoding.alpha, alpha, static_cast<std::size_t>(std::clamp(alphas, 0, 256)));
     png_set_packing(png);  // one byte an index
   } else {
     png_set_expand(png);  // low-depth grey to 8 bits, tRNS to alpha
@@ -194,7 +201,7 @@ std::string expand_palette(RgbImage& image, const Decoding& decoding) {
       row[4 * x] = colour.red;
       row[4 * x + 1] = colour.green;
       row[4 * x + 2] = colour.blue;
-      row[4 * x + 3] = 0xFF;
+      row[4 * x + 3] = decoding.alpha[index];
     }
     if (stray < width) {
       char problem[160];

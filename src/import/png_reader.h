@@ -1,7 +1,8 @@
 // Reads a PNG image into 8-bit RGB with libpng: every colour type and bit
-// depth, interlaced or not. The alpha channel is ignored and so are gamma
-// and colour-profile chunks, so the stored values count; 16-bit samples
-// keep their high byte.
+// depth, interlaced or not, with its alpha: import ignores it, convert lays
+// transparent pixels over a matte colour. Gamma and colour-profile chunks
+// are ignored, so the stored values count; 16-bit samples keep their high
+// byte.
 //
 // A read costs what the picture needs, whatever the file claims: chunks the
 // picture does not use (text, colour profiles, suggested palettes, private
@@ -19,9 +20,8 @@
 
 namespace bitmosaic {
 
-// Four bytes a pixel, row by row: red, green, blue and a fourth byte that
-// means nothing (alpha stays where the image had it: dropping it would cost
-// more than reading past it).
+// Four bytes a pixel, row by row: red, green, blue and alpha (255 where the
+// image has none). Import reads past the alpha: dropping it would cost more.
 struct RgbImage {
   int width = 0;
   int height = 0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,6 +43,23 @@ LoadResult load_file_bytes(const std::string& path,
 // (wrong_size: larger than the limit, nothing read).
 LoadResult load_whole_file(const std::string& path, std::size_t limit,
                            std::vector<std::uint8_t>& bytes, std::int64_t* size);
+
+// A regular file open for reading piece by piece, for a decoder that takes
+// its bytes as it goes: a photograph's file then never lies whole in memory
+// beside the decoder's own buffers. Closed when it goes.
+struct FileReading;
+struct FileReadingCloser {
+  void operator()(FileReading* file) const;
+};
+using OpenFile = std::unique_ptr<FileReading, FileReadingCloser>;
+
+// Opens the file at `path` when it is a readable regular file (never blocks,
+// as path_exists); null otherwise.
+OpenFile open_for_reading(const std::string& path);
+
+// Reads the file's next bytes into `buffer`, as many as it holds; returns
+// how many: 0 at the end of the file or when it cannot be read.
+std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer);
 
 struct SaveResult {
   bool written = false;

@@ -566,6 +566,30 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
   return complete ? LoadResult::loaded : LoadResult::unreadable;
 }
 
+struct FileReading {
+  int fd;
+};
+
+void FileReadingCloser::operator()(FileReading* file) const {
+  ::close(file->fd);
+  delete file;
+}
+
+OpenFile open_for_reading(const std::string& path) {
+  struct stat info;
+  const int fd = open_regular_file(path, &info);
+  if (fd < 0) return nullptr;
+  return OpenFile(new FileReading{fd});
+}
+
+std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer) {
+  for (;;) {
+    const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+  }
+}
+
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   if (path.empty()) return failure(ENOENT);
   // Over the file size limit a write fails with EFBIG, reported like any

@@ -228,6 +228,28 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
   return complete ? LoadResult::loaded : LoadResult::unreadable;
 }
 
+struct FileReading {
+  HANDLE handle;
+};
+
+void FileReadingCloser::operator()(FileReading* file) const {
+  CloseHandle(file->handle);
+  delete file;
+}
+
+OpenFile open_for_reading(const std::string& path) {
+  HANDLE file = open_regular_file(path);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return OpenFile(new FileReading{file});
+}
+
+std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer) {
+  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+  DWORD got = 0;
+  if (!ReadFile(file.handle, buffer.data(), wanted, &got, nullptr)) return 0;
+  return got;
+}
+
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   const std::wstring wide = to_utf16(path);
   if (wide.empty()) return failure(ERROR_INVALID_NAME);

@@ -63,6 +63,23 @@ TEST(LoadFileBytes, AnythingButARegularFileIsUnreadable) {
   }
 }
 
+TEST(OpenForReading, GivesTheWholeFileInPiecesThenNothing) {
+  TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += static_cast<char>(i * 7 + i / 251);
+  write_file(dir.file("image.jpg"), bytes);
+  const OpenFile file = open_for_reading(dir.file("image.jpg"));
+  ASSERT_TRUE(file);
+  std::string read;
+  std::uint8_t piece[4096];
+  for (std::size_t got; (got = read_next(*file, piece)) > 0;)
+    read.append(reinterpret_cast<const char*>(piece), got);
+  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(read_next(*file, piece), 0u);
+  EXPECT_FALSE(open_for_reading(dir.path()));
+  EXPECT_FALSE(open_for_reading(dir.file("missing.jpg")));
+}
+
 TEST(SaveFileBytes, NewFileGetsTheUsualPermissions) {
   SKIP_ON_WINDOWS("the umask and mode bits");
   TempDir dir;
