@@ -10,7 +10,11 @@
 #include "effects/moves.h"
 #include "effects/pixel_lines.h"
 #include "effects/region_copies.h"
+#include "convert/convert_picture.h"
+#include "image/image_reader.h"
+#include "image/load_image.h"
 #include "import/import_file.h"
+#include "picture/picture_file.h"
 #include "preview/c64_palette.h"
 #include "preview/terminal_preview.h"
 #include "report/info_report.h"
@@ -118,6 +122,30 @@ void apply_move(const CommandSettings& settings, RunPictures& pictures) {
 
 void apply_colcopy(const CommandSettings&, RunPictures& pictures) {
   run_colcopy(pictures.working, pictures.second);
+}
+
+void apply_convert(const CommandSettings& settings, RunPictures& pictures) {
+  const std::string name = printable_name(*settings.source_path, stderr);
+  const C64Colours& palette = palette_colours(settings.palette);
+  // Transparent pixels lie over black, or over the background asked for.
+  const Rgb matte =
+      settings.background >= 0 ? palette[static_cast<std::size_t>(settings.background)] : Rgb{};
+  // Read piece by piece: a photograph's file never lies whole beside the
+  // decoder's buffers.
+  const OpenFile file = open_for_reading(*settings.source_path);
+  if (!file) die_with_usage("ERROR: File '%s' not found.", name.c_str());
+  const ImageLoad image =
+      load_image_for_conversion(reader_of(*file), name, settings.scale, matte);
+  if (!image.loaded) die_with_usage("%s", image.error.c_str());
+  const ConvertedPicture converted =
+      convert_picture(image.image, palette, {settings.dither, settings.background});
+  const char* dither = "";
+  for (const DitherMode& mode : dither_modes())
+    if (mode.dither == settings.dither) dither = mode.name;
+  print_progress("%s, palette %s, dither %s, background %i [%s]\n", image.description.c_str(),
+                 c64_palettes()[static_cast<std::size_t>(settings.palette)].name, dither,
+                 converted.background, colour_name(converted.background));
+  pictures.working = converted.picture;
 }
 
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {

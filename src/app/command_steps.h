@@ -19,6 +19,7 @@ void apply_show(const CommandSettings& settings, RunPictures& pictures);
 void apply_merge(const CommandSettings& settings, RunPictures& pictures);
 void apply_move(const CommandSettings& settings, RunPictures& pictures);
 void apply_colcopy(const CommandSettings& settings, RunPictures& pictures);
+void apply_convert(const CommandSettings& settings, RunPictures& pictures);
 void apply_import(const CommandSettings& settings, RunPictures& pictures);
 
 }  // namespace bitmosaic

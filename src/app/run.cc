@@ -183,10 +183,19 @@ int run_bitmosaic(int argc, char** argv) {
   KoalaPicture second;
   KoalaPicture working;
   std::vector<std::uint8_t> source_file;
-  const std::int64_t source_size =
-      command.source == Source::koala_picture
-          ? load_picture(*settings.source_path, source)
-          : load_source_file(*settings.source_path, source_file);
+  std::int64_t source_size = 0;
+  switch (command.source) {
+    case Source::koala_picture:
+      source_size = load_picture(*settings.source_path, source);
+      break;
+    case Source::any_file:
+      source_size = load_source_file(*settings.source_path, source_file);
+      break;
+    case Source::read_by_command:
+      if (!path_exists(*settings.source_path))
+        die_with_usage("ERROR: File '%s' not found.", in_message(*settings.source_path).c_str());
+      break;
+  }
   if (command.second_picture) {
     if (!settings.second_path) die_with_usage("ERROR: File '<pic2>' not found.");
     load_picture(*settings.second_path, second);

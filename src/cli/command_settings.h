@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "convert/convert_picture.h"
+#include "image/image_geometry.h"
+
 namespace bitmosaic {
 
 struct Command;
@@ -30,6 +33,9 @@ struct CommandSettings {
 
   int palette = 0;  // index into c64_palettes(); png and show draw with it
   bool palette_named = false;  // --palette= was given: import matches that palette only
+  Dither dither = kDefaultDither;    // convert's --dither=
+  int background = -1;               // convert's --background=; -1: chosen
+  ScaleMode scale = ScaleMode::fill; // convert's --scale=
 
   bool main_option_given = false;
   bool needs_second_picture = false;
@@ -60,6 +66,7 @@ struct CommandSettings {
   bool png = false;   // save the picture as a PNG image instead
   bool show = false;  // draw the picture in the terminal; writes nothing
   bool import = false;  // bring a PNG image or a Koala picture of any form in
+  bool convert = false;  // turn any image into the Koala picture most like it
 };
 
 }  // namespace bitmosaic

@@ -66,6 +66,10 @@ constexpr Command kCommands[] = {
      Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures.",
      kPaletteOption},
+    {"convert", &S::convert, nullptr, Grammar::none, false, true,
+     Start::built, Output::koala_picture, ".kla", apply_convert, Source::read_by_command, kKoala,
+     ".png", "ERROR: Destination '%s' is named like a PNG image; convert writes Koala pictures.",
+     kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption},
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ enum class Grammar {
 enum class Source {
   koala_picture,  // exactly 10003 bytes
   any_file,       // whatever a readable regular file holds; the command decides
+  read_by_command,  // a readable regular file that the command reads as it needs
 };
 
 // What the working picture holds before the command applies.

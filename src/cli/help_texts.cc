@@ -63,7 +63,11 @@ constexpr const char* kDetailedHelp =
     "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
     "show ......... Shows the picture in the terminal (24-bit colours) \n"
     "import ....... Reads a PNG image or a Koala file of any form as a Koala picture \n"
-    "--palette=.... Palette of png, show and import (pepto, colodore, vice, ...) \n"
+    "convert ...... Converts a PNG, JPEG or GIF image (a photo) into a Koala picture \n"
+    "--dither=..... Dithering of convert (search, floyd, atkinson, bayer4, none...) \n"
+    "--scale=...... Shape of convert: fill (default), fit or stretch \n"
+    "--background=. Background colour of convert (0-15; default: the best) \n"
+    "--palette=.... Palette of png, show, import and convert (pepto, colodore, ...) \n"
     "-- ........... Ends the options: every word after it is a file name \n";
 
 constexpr const char* kExamples =

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "cli/fatal.h"
+#include "cli/numbers.h"
+#include "convert/convert_picture.h"
+#include "image/image_geometry.h"
 #include "cli/words.h"
 #include "preview/c64_palette.h"
 #include "report/terminal_charset.h"
@@ -11,24 +14,44 @@
 namespace bitmosaic {
 namespace {
 
-// The palette's index, or the end of the run for a name that is none.
-void read_palette(const char* name, CommandSettings& settings) {
-  const std::span<const Palette> palettes = c64_palettes();
+// The index of the row of `rows` whose name is `name` in any case, or the
+// end of the run with `unknown` (two %s: the name, then every known one).
+template <typename Row>
+std::size_t named_row(std::span<const Row> rows, const char* name, const char* unknown) {
   std::string known;
-  for (std::size_t i = 0; i < palettes.size(); ++i) {
-    if (equal_ignoring_case(name, palettes[i].name)) {
-      settings.palette = static_cast<int>(i);
-      settings.palette_named = true;
-      return;
-    }
-    known += (i == 0 ? "" : ", ") + std::string(palettes[i].name);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (equal_ignoring_case(name, rows[i].name)) return i;
+    known += (i == 0 ? "" : ", ") + std::string(rows[i].name);
   }
-  die_with_usage("ERROR: Unknown palette '%s'; known palettes: %s.",
-                 printable_name(name, stderr).c_str(), known.c_str());
+  die_with_usage(unknown, printable_name(name, stderr).c_str(), known.c_str());
+}
+
+void read_palette(const char* name, CommandSettings& settings) {
+  settings.palette = static_cast<int>(
+      named_row(c64_palettes(), name, "ERROR: Unknown palette '%s'; known palettes: %s."));
+  settings.palette_named = true;
+}
+
+void read_dither(const char* name, CommandSettings& settings) {
+  settings.dither = dither_modes()[named_row(
+      dither_modes(), name, "ERROR: Unknown dither mode '%s'; known modes: %s.")].dither;
+}
+
+void read_scale(const char* name, CommandSettings& settings) {
+  settings.scale = scale_modes()[named_row(scale_modes(), name,
+                                           "ERROR: Unknown scale '%s'; known scales: %s.")].mode;
+}
+
+// A colour number, read as the numbers after a command are.
+void read_background(const char* number, CommandSettings& settings) {
+  settings.background = parse_bounded_number(number, 0, 15);
 }
 
 constexpr OptionRow kOptions[] = {
     {"--palette=", kPaletteOption, read_palette},
+    {"--dither=", kDitherOption, read_dither},
+    {"--background=", kBackgroundOption, read_background},
+    {"--scale=", kScaleOption, read_scale},
 };
 
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

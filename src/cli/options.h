@@ -13,7 +13,10 @@ namespace bitmosaic {
 
 // One bit per "--name=VALUE" option, for Command::options.
 enum OptionBit : unsigned {
-  kPaletteOption = 1u << 0,  // --palette=NAME: the palette the colours are read or drawn with
+  kPaletteOption = 1u << 0,     // --palette=NAME: the palette the colours are read or drawn with
+  kDitherOption = 1u << 1,      // --dither=MODE: how convert mixes colours
+  kBackgroundOption = 1u << 2,  // --background=N: the background convert must use
+  kScaleOption = 1u << 3,       // --scale=MODE: how convert fits an image of another shape
 };
 
 struct OptionRow {

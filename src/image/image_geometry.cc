@@ -43,6 +43,12 @@ constexpr Orientation kOrientations[9] = {
 
 }  // namespace
 
+std::span<const ScaleModeName> scale_modes() {
+  static constexpr ScaleModeName kModes[] = {
+      {"fill", ScaleMode::fill}, {"fit", ScaleMode::fit}, {"stretch", ScaleMode::stretch}};
+  return kModes;
+}
+
 Placement place_image(int width, int height, ScaleMode mode) {
   Placement placement;
   for (const NativeSize& size : kNativeSizes)

@@ -4,6 +4,8 @@
 // orientation turns the stored image upright.
 #pragma once
 
+#include <span>
+
 namespace bitmosaic {
 
 // A hires pixel's width over its height on the PAL machine; a multicolour
@@ -16,6 +18,14 @@ enum class ScaleMode {
   fit,      // show the whole image, the background around it
   stretch,  // the whole image on the whole picture, whatever its shape
 };
+
+struct ScaleModeName {
+  const char* name;  // as --scale takes it
+  ScaleMode mode;
+};
+
+// Every mode, fill (the default) first.
+std::span<const ScaleModeName> scale_modes();
 
 // What was done: a native image is used at its own geometry.
 enum class Placing { native, filled, fitted, stretched };
