@@ -3,12 +3,16 @@
 # and with bitmosaic.exe under wine, and checks that the files they write
 # and the reports they print are byte for byte the same. (help is left out:
 # its title names the program as it was started, which differs.)
-# Usage: scripts/compare-windows.sh [linux binary] [windows binary]
+# convert is left out of the byte comparison: floating point may round
+# differently in the two builds. Instead the perceived error of each build's
+# conversion of the same image must agree within 1%.
+# Usage: scripts/compare-windows.sh [linux binary] [windows binary] [perceived_error]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 linux="$(realpath "${1:-build/bitmosaic}")"
 windows="$(realpath "${2:-build-windows/bitmosaic.exe}")"
+measure="$(realpath "${3:-build/perceived_error}")"
 export WINEDEBUG=-all COLORTERM=truecolor LC_ALL=C
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -71,4 +75,24 @@ done
 if [ "$failed" -eq 0 ]; then
   echo "Linux and Windows builds wrote the same bytes for all ${#commands[@]} commands."
 fi
+
+# The test card drawn in colodore's colours and converted with pepto's: an
+# image that needs dithering, so both searches have work to do.
+dir="$work/convert"
+mkdir "$dir"
+"$linux" png --palette=colodore "$root/examples/testcard.kla" "$dir/image.png" >/dev/null
+for scale in fill fit; do
+  "$linux" convert "--scale=$scale" "$dir/image.png" "$dir/linux.kla" >/dev/null
+  (cd "$dir" && wine "$windows" convert "--scale=$scale" image.png windows.kla >/dev/null)
+  linux_error="$("$measure" "$dir/linux.kla" "$dir/image.png")"
+  windows_error="$("$measure" "$dir/windows.kla" "$dir/image.png")"
+  if awk -v a="$linux_error" -v b="$windows_error" \
+       'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= 0.01 * a) }'; then
+    echo "convert --scale=$scale: perceived error $linux_error on Linux, $windows_error on Windows."
+  else
+    echo "differs: convert --scale=$scale: perceived error $linux_error on Linux," \
+      "$windows_error on Windows (more than 1% apart)"
+    failed=1
+  fi
+done
 exit "$failed"

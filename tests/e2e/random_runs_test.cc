@@ -3,7 +3,8 @@
 // failed run leaves every file as it was; a successful run changes at most
 // its destination, and that then holds a whole picture or a valid PNG image.
 // import also gets random bytes, alone and behind a PNG signature, and
-// scaled images; no default destination replaces a file that was there.
+// scaled images; convert gets images of every kind and noise behind their
+// signatures; no default destination replaces a file that was there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -16,6 +17,7 @@
 
 #include "picture/koala_picture.h"
 #include "screenshot.h"
+#include "support/image_files.h"
 #include "support/pattern_picture.h"
 #include "support/platform.h"
 #include "support/png_decode.h"
@@ -45,7 +47,7 @@ const std::vector<std::string> kFirstWords = {
     "replace", "replacev", "replaceh", "insert",  "insertv", "inserth", "move",   "movev",
     "moveh",   "merge",    "merge+",   "colcopy", "png",     "show",   "help",    "more",
     "examples", "--help",  "-h",       "--version", "-V",    "",       "DEL",     "pic.kla",
-    "import"};
+    "import",  "convert"};
 
 // On POSIX systems no opener can be found on the runs' PATH, so -r only
 // warns. Windows opens files through the shell, which would start desktop
@@ -60,12 +62,18 @@ const std::vector<std::string> kFileWords = {
     "pic.kla",   "second.kla", "short.kla",   "long.kla", "empty.kla", "folder.kla",
     "pipe.kla",  "noext",      "missing.kla", "out.kla",  "out.png",   "-r",
     "art.png",   "noise.png",  "noise.bin", "--palette=vice", "--palette=nope",
-    "art2x.png", "--",         "-R",        "--palete=vice",  "pic.png"};
+    "art2x.png", "--",         "-R",        "--palete=vice",  "pic.png",
+    "photo.jpg", "anim.gif",   "--dither=floyd", "--dither=none", "--dither=x", "--scale=fit",
+    "--scale=stretch", "--background=3", "--background=16"};
 
 // What import gets as its source: images, pictures and noise.
 const std::vector<std::string> kImportSources = {"art.png",  "art2x.png", "noise.png",
                                                  "noise.bin", "pic.kla", "short.kla",
                                                  "empty.kla", "pipe.kla", "noext", "pic.png"};
+
+// What convert gets as its source: images of any size, and noise.
+const std::vector<std::string> kConvertSources = {"art.png",  "art2x.png", "photo.jpg", "anim.gif",
+                                                  "noise.png", "noise.bin", "noise.jpg", "pic.kla"};
 
 const std::vector<std::string> kNumberWords = {
     "",    "0",    "1",   "7",    "24",  "25",   "39",          "40",          "199",
@@ -85,7 +93,7 @@ const std::vector<CommandShape> kCommandShapes = {
     {"replaceh", 1, 2}, {"insert", 4, 2},  {"insertv", 1, 2},  {"inserth", 1, 2},
     {"move", 2, 1},    {"movev", 1, 1},    {"moveh", 1, 1},    {"merge", 0, 2},
     {"merge+", 0, 2},  {"colcopy", 0, 2},  {"png", 0, 1},      {"show", 0, 1},
-    {"import", 0, 1}};
+    {"import", 0, 1},  {"convert", 0, 1}};
 
 using Snapshot = std::map<std::string, std::string>;  // name -> kind and content
 
@@ -131,12 +139,24 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
         render_png(picture, c64_palettes()[4].colours, 768, 494, PngLayout::rgb);
     write_file(dir_.file("art2x.png"), art2x);
     write_file(dir_.file("pic.png"), art);  // beside pic.kla: no default destination replaces it
+    // A photograph of another shape, and a GIF whose frame lies inside its
+    // screen.
+    static const std::string photo = [] {
+      std::string rgb;
+      for (int i = 0; i < 90 * 50 * 3; ++i) rgb += static_cast<char>(i * 7 % 251);
+      return testing::encode_jpeg(90, 50, rgb, 2);
+    }();
+    write_file(dir_.file("photo.jpg"), photo);
+    static const std::string gif = testing::encode_gif(
+        {40, 30, 5, 5, 20, 10, std::vector<std::uint8_t>(200, 1), {0x000000, 0xFF8040}, 0, true});
+    write_file(dir_.file("anim.gif"), gif);
     std::string noise(static_cast<std::size_t>(between(0, 12000)), '\0');
     for (char& c : noise) c = static_cast<char>(between(0, 255));
     if (between(0, 1) == 0 && noise.size() > 100)  // runs, as packed pictures have
       noise.replace(static_cast<std::size_t>(between(0, 50)), 3, "\xFE\x00\x00");
     write_file(dir_.file("noise.bin"), noise);
     write_file(dir_.file("noise.png"), art.substr(0, static_cast<std::size_t>(between(8, 200))) + noise);
+    write_file(dir_.file("noise.jpg"), photo.substr(0, static_cast<std::size_t>(between(2, 600))) + noise);
   }
 
   template <typename T>
@@ -174,6 +194,8 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     for (int count = numbers; count > 0; --count) arguments.push_back(random_number());
     if (keyword == "import")
       arguments.push_back(pick(kImportSources));
+    else if (keyword == "convert")
+      arguments.push_back(pick(kConvertSources));
     else
       arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "pic.kla");
     if (pictures == 2) arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "second.kla");
