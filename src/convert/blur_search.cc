@@ -336,11 +336,12 @@ bool try_colours(Search& s, int cell, const CellColours& set) {
 //
 // Gains one by one overrate a set that moves every pixel at once: a flat
 // cell whose pixels would each gain by orange or brown is told to drop its
-// green altogether, and that set fails for real. So a cell that shows fewer
-// than three colours of its own (a colour no pixel shows, or a repeat) also
-// tries its free places filled with the most promising colours while it
-// keeps the ones it shows: no pixel has to move for that, so it cannot make
-// the picture worse, and it lets a flat cell take up its neighbours' dither.
+// green altogether, and that set fails for real. So where the most
+// promising set fails, a cell that shows fewer than three colours of its
+// own (a colour no pixel shows, or a repeat) also tries one that keeps the
+// colours it shows and fills its free places with the most promising
+// others: no pixel has to move for that, so it cannot make the picture
+// worse, and it lets a flat cell take up its neighbours' dither.
 void rechoose_cells(Search& s) {
   const ConversionTarget& t = *s.target;
   for (int cell = 0; cell < kCells; ++cell) {
