@@ -293,21 +293,69 @@ void restore_window(Search& s, const FieldWindow& window) {
   }
 }
 
+// Gives the cell the colours `set` for real: the pixels whose colour leaves
+// take the best of the set, then each pixel may change twice more. Kept
+// only where the error fell; otherwise the cell is as it was.
+bool try_colours(Search& s, int cell, const CellColours& set) {
+  const ConversionTarget& t = *s.target;
+  std::uint8_t saved_grid[kCellPixels];
+  for (int j = 0; j < kCellPixels; ++j) saved_grid[j] = (*s.grid)[cell_pixel(cell, j)];
+  FieldWindow window;
+  save_window(s, cell, window);
+  float total = 0;
+  for (int round = 0; round < 3; ++round)
+    for (int j = 0; j < kCellPixels; ++j) {
+      const std::size_t q = cell_pixel(cell, j);
+      if (t.outside[q]) continue;
+      const int from = (*s.grid)[q];
+      const bool must = std::find(set.begin(), set.end(), from) == set.end();
+      int to = from;
+      float to_cost = must ? HUGE_VALF : -1e-9f;
+      for (const std::uint8_t k : set) {
+        if (k == from) continue;
+        const float cost = change_cost(s, q, from, k);
+        if (cost < to_cost) to_cost = cost, to = k;
+      }
+      if (to != from) {
+        change(s, q, to);
+        total += to_cost;
+      }
+    }
+  if (total < 0) {
+    (*s.cells)[static_cast<std::size_t>(cell)] = set;
+    return true;
+  }
+  for (int j = 0; j < kCellPixels; ++j) (*s.grid)[cell_pixel(cell, j)] = saved_grid[j];
+  restore_window(s, window);
+  return false;
+}
+
 // Each cell weighs other sets of colours by what its pixels would gain each
 // on its own (everything around them as it is); the most promising set is
 // taken for real, its pixels settled, and kept only where the error fell.
+//
+// Gains one by one overrate a set that moves every pixel at once: a flat
+// cell whose pixels would each gain by orange or brown is told to drop its
+// green altogether, and that set fails for real. So where the most
+// promising set fails, a cell that shows fewer than three colours of its
+// own (a colour no pixel shows, or a repeat) also tries one that keeps the
+// colours it shows and fills its free places with the most promising
+// others: no pixel has to move for that, so it cannot make the picture
+// worse, and it lets a flat cell take up its neighbours' dither.
 void rechoose_cells(Search& s) {
   const ConversionTarget& t = *s.target;
   for (int cell = 0; cell < kCells; ++cell) {
-    CellColours& colours = (*s.cells)[static_cast<std::size_t>(cell)];
+    const CellColours colours = (*s.cells)[static_cast<std::size_t>(cell)];
     float gain[16][kCellPixels];
     bool any = false;
+    bool shown[16] = {};
     for (int j = 0; j < kCellPixels; ++j) {
       const std::size_t q = cell_pixel(cell, j);
       float costs[16] = {};
       if (!t.outside[q]) {
         change_costs(s, q, costs);
         costs[(*s.grid)[q]] = 0;
+        shown[(*s.grid)[q]] = true;
         any = true;
       }
       for (int k = 0; k < 16; ++k) gain[k][j] = costs[k];
@@ -348,38 +396,29 @@ void rechoose_cells(Search& s) {
           const float e = estimate(set);
           if (e < best_estimate) best_estimate = e, best = set;
         }
-    if (best == colours) continue;
-    // Taken for real: the pixels whose colour leaves take the best of the
-    // set, then each pixel may change twice more.
-    std::uint8_t saved_grid[kCellPixels];
-    for (int j = 0; j < kCellPixels; ++j) saved_grid[j] = (*s.grid)[cell_pixel(cell, j)];
-    FieldWindow window;
-    save_window(s, cell, window);
-    float total = 0;
-    for (int round = 0; round < 3; ++round)
-      for (int j = 0; j < kCellPixels; ++j) {
-        const std::size_t q = cell_pixel(cell, j);
-        if (t.outside[q]) continue;
-        const int from = (*s.grid)[q];
-        const bool must = std::find(best.begin(), best.end(), from) == best.end();
-        int to = from;
-        float to_cost = must ? HUGE_VALF : -1e-9f;
-        for (const std::uint8_t k : best) {
-          if (k == from) continue;
-          const float cost = change_cost(s, q, from, k);
-          if (cost < to_cost) to_cost = cost, to = k;
-        }
-        if (to != from) {
-          change(s, q, to);
-          total += to_cost;
-        }
+    if (best != colours && try_colours(s, cell, best)) continue;
+    // The colours the cell shows stay; each free place in turn takes the
+    // candidate that promises most.
+    CellColours filled = {background, background, background, background};
+    std::size_t place = 1;
+    for (std::size_t i = 1; i < 4; ++i)
+      if (colours[i] != background && shown[colours[i]] &&
+          std::find(filled.begin() + 1, filled.begin() + place, colours[i]) ==
+              filled.begin() + place)
+        filled[place++] = colours[i];
+    if (place == 4) continue;
+    for (; place < 4; ++place) {
+      const auto end = filled.begin() + static_cast<std::ptrdiff_t>(place);
+      CellColours trial = filled;
+      float best_fill = HUGE_VALF;
+      for (int i = 0; i < count; ++i) {
+        if (std::find(filled.begin() + 1, end, candidates[i]) != end) continue;
+        trial[place] = candidates[i];
+        const float e = estimate(trial);
+        if (e < best_fill) best_fill = e, filled[place] = candidates[i];
       }
-    if (total < 0) {
-      colours = best;
-    } else {
-      for (int j = 0; j < kCellPixels; ++j) (*s.grid)[cell_pixel(cell, j)] = saved_grid[j];
-      restore_window(s, window);
     }
+    if (filled != colours) try_colours(s, cell, filled);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "convert/cell_colours.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace bitmosaic {
 namespace {
@@ -100,6 +101,110 @@ Choice best_colours(const CellTable& table, int background) {
   return best;
 }
 
+// How many mixes with a new colour each free place weighs whole.
+constexpr int kMixesWeighed = 3;
+
+// The best mix of colours a and b (in linear light) for the colour t, by
+// the metric m at t: its share of b, and the metric's error.
+float best_share(const ConversionTarget& target, const float* t, const float* m, int a, int b,
+                 float& error) {
+  const float* pa = target.colour[a];
+  const float* pb = target.colour[b];
+  const float d[3] = {pb[0] - pa[0], pb[1] - pa[1], pb[2] - pa[2]};
+  const float r[3] = {t[0] - pa[0], t[1] - pa[1], t[2] - pa[2]};
+  const float span = quadratic(m, d[0], d[1], d[2]);
+  float share = 0;
+  if (span > 0) {
+    float md[3];
+    apply_matrix(m, d, md);
+    share = std::clamp((r[0] * md[0] + r[1] * md[1] + r[2] * md[2]) / span, 0.0f, 1.0f);
+  }
+  error = quadratic(m, r[0] - share * d[0], r[1] - share * d[1], r[2] - share * d[2]);
+  return share;
+}
+
+// How far that mix lies from t, by CIEDE2000 itself: the metric of a large
+// difference misleads (by it, light red and green mixed to grey come near a
+// saturated orange), so it only finds the share and the mixes worth this.
+double mix_distance(const ConversionTarget& target, const float* t, const Lab& t_lab,
+                    const float* m, int a, int b) {
+  float error;
+  const float share = best_share(target, t, m, a, b, error);
+  const float* pa = target.colour[a];
+  const float* pb = target.colour[b];
+  float mix[3];
+  for (std::size_t c = 0; c < 3; ++c) mix[c] = pa[c] + share * (pb[c] - pa[c]);
+  return ciede2000(linear_to_lab(mix), t_lab);
+}
+
+// A cell keeps a place free when its pixels want fewer than three colours
+// of their own (a repeat), or when no pixel shows one of its colours
+// without dithering (then any colour served as well, and the first came).
+// Left so, the cell can only be flat where its neighbours dither, a square
+// block in their texture: each free place takes the colour that mixes best
+// with one the cell shows towards the cell's mean colour, where that mix
+// comes nearer than the cell's colours do now.
+void fill_cell(const ConversionTarget& target, int cell, CellColours& colours) {
+  bool shown[4] = {true, false, false, false};  // the background is always there to mix with
+  float t[3] = {0, 0, 0};
+  int inside = 0;
+  for (int j = 0; j < kCellPixels; ++j) {
+    const std::size_t q = cell_pixel(cell, j);
+    if (target.outside[q]) continue;
+    for (std::size_t c = 0; c < 3; ++c) t[c] += target.rgb[3 * q + c];
+    ++inside;
+    std::size_t best = 0;  // as nearest_colours chooses
+    float best_cost = plain_cost(target, q, colours[0]);
+    for (std::size_t i = 1; i < 4; ++i) {
+      const float cost = plain_cost(target, q, colours[i]);
+      if (cost < best_cost) best_cost = cost, best = i;
+    }
+    shown[best] = true;
+  }
+  if (inside == 0 || (shown[1] && shown[2] && shown[3])) return;
+  for (float& v : t) v /= static_cast<float>(inside);
+  float m[6];
+  ciede2000_metric(t, m);
+  const Lab t_lab = linear_to_lab(t);
+  double now = HUGE_VAL;
+  for (std::size_t x = 0; x < 4; ++x)
+    for (std::size_t y = x; y < 4; ++y)
+      if (shown[x] && shown[y])
+        now = std::min(now, mix_distance(target, t, t_lab, m, colours[x], colours[y]));
+  for (std::size_t place = 1; place < 4; ++place) {
+    if (shown[place]) continue;
+    struct Mix {
+      float error;
+      std::uint8_t with, colour;
+    };
+    Mix mixes[64];
+    int count = 0;
+    for (int k = 0; k < 16; ++k) {
+      bool taken = false;
+      for (std::size_t i = 0; i < 4; ++i) taken = taken || (shown[i] && colours[i] == k);
+      if (taken) continue;
+      for (std::size_t i = 0; i < 4; ++i) {
+        if (!shown[i]) continue;
+        Mix& mix = mixes[count++];
+        best_share(target, t, m, colours[i], k, mix.error);
+        mix.with = colours[i];
+        mix.colour = static_cast<std::uint8_t>(k);
+      }
+    }
+    const int weighed = std::min(count, kMixesWeighed);
+    std::partial_sort(mixes, mixes + weighed, mixes + count,
+                      [](const Mix& x, const Mix& y) { return x.error < y.error; });
+    int best = -1;
+    for (int i = 0; i < weighed; ++i) {
+      const double distance = mix_distance(target, t, t_lab, m, mixes[i].with, mixes[i].colour);
+      if (distance < now) now = distance, best = mixes[i].colour;
+    }
+    if (best < 0) return;
+    colours[place] = static_cast<std::uint8_t>(best);
+    shown[place] = true;
+  }
+}
+
 // A quarter of the cells, spread over the picture, for the first look at
 // every background.
 bool sampled(int cell) { return (cell % kCellColumns + 2 * (cell / kCellColumns)) % 4 == 0; }
@@ -146,6 +251,11 @@ int choose_colours(const ConversionTarget& target, int fixed_background,
   const auto from = trial.begin() + static_cast<std::ptrdiff_t>(best * kCells);
   cells.assign(from, from + kCells);
   return shortlist[best];
+}
+
+void fill_free_places(const ConversionTarget& target, std::vector<CellColours>& cells) {
+  for (int cell = 0; cell < kCells; ++cell)
+    fill_cell(target, cell, cells[static_cast<std::size_t>(cell)]);
 }
 
 }  // namespace bitmosaic

@@ -16,4 +16,11 @@ namespace bitmosaic {
 int choose_colours(const ConversionTarget& target, int fixed_background,
                    std::vector<CellColours>& cells);
 
+// Gives the colours that would stay unused without dithering (a repeat, or
+// a colour no pixel comes nearest to) a use: each takes the colour that best
+// mixes with the ones the cell shows towards the cell's mean colour, so that
+// a dither can make the cell's colour where its neighbours make theirs. A
+// place stays as it is where no such mix comes nearer than the cell's own.
+void fill_free_places(const ConversionTarget& target, std::vector<CellColours>& cells);
+
 }  // namespace bitmosaic

@@ -40,6 +40,10 @@ ConvertedPicture convert_picture(const LinearImage& original, const C64Colours& 
   std::vector<CellColours> cells;
   ConvertedPicture result;
   result.background = choose_colours(target, settings.background, cells);
+  // The search fills its cells' free places itself, by the blurred error;
+  // without dithering nothing would show them.
+  if (settings.dither != Dither::none && settings.dither != Dither::search)
+    fill_free_places(target, cells);
   dither_cells(target, cells, settings.dither, result.colours);
   if (settings.dither == Dither::search) {
     // The search needs neither: its memory comes on top of what is left.

@@ -108,6 +108,31 @@ TEST(ConvertPicture, FlatImageGivesOneColourEverywhere) {
   EXPECT_EQ(1u, distinct_colours(orange.colours).size());
 }
 
+TEST(ConvertPicture, EveryCellDithersAColourThePaletteLacks) {
+  // An olive between the palette's green and brown, on a grey background as
+  // a photograph's other parts may choose it: the pixels all want green, and
+  // a cell left with green alone is a flat square in its neighbours' dither.
+  const LinearImage olive = flat_image(srgb_to_linear(90), srgb_to_linear(124), srgb_to_linear(28));
+  for (const DitherMode& mode : dither_modes()) {
+    if (mode.dither == Dither::none) continue;
+    for (const int background : {12, 15}) {
+      const ConvertedPicture result =
+          convert_picture(olive, default_palette(), {mode.dither, background});
+      int flat = 0;
+      for (int cell = 0; cell < kCellColumns * kCellRows; ++cell) {
+        std::set<int> shown;
+        for (int j = 0; j < 32; ++j) {
+          const int x = cell % kCellColumns * kPixelsPerByte + j % kPixelsPerByte;
+          const int y = cell / kCellColumns * kLinesPerCell + j / kPixelsPerByte;
+          shown.insert(result.colours[static_cast<std::size_t>(y * kPixelColumns + x)]);
+        }
+        flat += shown.size() == 1;
+      }
+      EXPECT_EQ(0, flat) << mode.name << ", background " << background;
+    }
+  }
+}
+
 TEST(ConvertPicture, FixedBackgroundIsHonouredInEveryMode) {
   const ColourGrid card = shown_colours(make_test_card());
   for (const DitherMode& mode : dither_modes())
