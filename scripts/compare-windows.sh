@@ -81,16 +81,16 @@ fi
 dir="$work/convert"
 mkdir "$dir"
 "$linux" png --palette=colodore "$root/examples/testcard.kla" "$dir/image.png" >/dev/null
-for scale in fill fit; do
-  "$linux" convert "--scale=$scale" "$dir/image.png" "$dir/linux.kla" >/dev/null
-  (cd "$dir" && wine "$windows" convert "--scale=$scale" image.png windows.kla >/dev/null)
+for dither in search floyd; do
+  "$linux" convert "--dither=$dither" "$dir/image.png" "$dir/linux.kla" >/dev/null
+  (cd "$dir" && wine "$windows" convert "--dither=$dither" image.png windows.kla >/dev/null)
   linux_error="$("$measure" "$dir/linux.kla" "$dir/image.png")"
   windows_error="$("$measure" "$dir/windows.kla" "$dir/image.png")"
   if awk -v a="$linux_error" -v b="$windows_error" \
        'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= 0.01 * a) }'; then
-    echo "convert --scale=$scale: perceived error $linux_error on Linux, $windows_error on Windows."
+    echo "convert --dither=$dither: perceived error $linux_error on Linux, $windows_error on Windows."
   else
-    echo "differs: convert --scale=$scale: perceived error $linux_error on Linux," \
+    echo "differs: convert --dither=$dither: perceived error $linux_error on Linux," \
       "$windows_error on Windows (more than 1% apart)"
     failed=1
   fi
