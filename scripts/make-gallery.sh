@@ -38,4 +38,15 @@ gallery merge    merge "$card" "$disc"
 gallery mask     mask "$card" "$disc"
 gallery imask    imask "$card" "$disc"
 gallery move     move 5 -2 "$card"
+# convert: a photograph from Debian's mate-backgrounds (GPL-2+), as the
+# 320x200 image that djpeg decodes at 1/8 size, and the tool's conversion of
+# the photograph itself (scripts/install-deps.sh --bench installs both).
+photo=/usr/share/backgrounds/mate/nature/LadyBird.jpg
+if [ -f "$photo" ] && command -v djpeg >/dev/null && command -v cjpeg >/dev/null; then
+  djpeg -scale 1/8 "$photo" | cjpeg -quality 88 > "$out/ladybird-photo.jpg"
+  "$tool" convert "$photo" "$work/convert.kla" >/dev/null
+  "$tool" png "$work/convert.kla" "$out/convert.png" >/dev/null
+else
+  echo "skipped convert: $photo, djpeg or cjpeg is missing" >&2
+fi
 echo "gallery written to $out"
