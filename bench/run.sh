@@ -328,21 +328,28 @@ best_of_three_side_by_side() {  # ours... -- theirs...
 }
 
 echo
-echo "convert's decoding (decode, turn upright, resample onto the picture's grid)" \
-  "against djpeg -scale 1/8"
+echo "bitmosaic convert, the whole run, against djpeg -scale 1/8 of the same file (the decoder"
+echo "is the floor: at most 1.25 x its CPU time and peak memory), and of each photograph under"
+echo "../shared/photos (at most 50 ms and 10 MB); decode_bench: its decoding alone"
 echo
-printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
-  image "CPU s" "peak KiB" "djpeg CPU" "djpeg KiB" "x CPU" "x KiB" target
-printf '|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------------------------- ----------: -----------: \
-  ------------: -----------: --------: --------: --------
+printf '| %-26s | %-12s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
+  image run "CPU s" "peak KiB" "djpeg CPU" "djpeg KiB" "x CPU" "x KiB" target
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n' ---------------------------- -------------- ----------: \
+  -----------: ------------: -----------: --------: --------: --------
 if [ -f "$photograph" ]; then
-  read -r cpu kib djpeg_cpu djpeg_kib <<<"$(best_of_three_side_by_side \
-    "$decode" "$photograph" -- djpeg -scale 1/8 -outfile /dev/null "$photograph")"
-  r_cpu="$(ratio "$cpu" "$djpeg_cpu")" r_kib="$(ratio "$kib" "$djpeg_kib")"
-  verdict=ok
-  { at_most "$r_cpu" 1.25 && at_most "$r_kib" 1.25; } || { verdict=MISSED; missed=1; }
-  printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' "$(basename "$photograph")" \
-    "$cpu" "$kib" "$djpeg_cpu" "$djpeg_kib" "$r_cpu" "$r_kib" "$verdict"
+  for run in convert decoding; do
+    if [ "$run" = convert ]; then ours=("$binary" convert "$photograph" converted.kla)
+    else ours=("$decode" "$photograph"); fi
+    read -r cpu kib djpeg_cpu djpeg_kib <<<"$(best_of_three_side_by_side \
+      "${ours[@]}" -- djpeg -scale 1/8 -outfile /dev/null "$photograph")"
+    r_cpu="$(ratio "$cpu" "$djpeg_cpu")" r_kib="$(ratio "$kib" "$djpeg_kib")"
+    verdict=ok
+    { at_most "$r_cpu" 1.25 && at_most "$r_kib" 1.25; } || { verdict=MISSED; missed=1; }
+    [ "$run" = convert ] || verdict=-
+    printf '| %-26s | %-12s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
+      "$(basename "$photograph")" "$run" "$cpu" "$kib" "$djpeg_cpu" "$djpeg_kib" "$r_cpu" \
+      "$r_kib" "$verdict"
+  done
 else
   echo "bench: '$photograph' is missing" \
     "(scripts/install-deps.sh --bench installs mate-backgrounds)" >&2
@@ -351,11 +358,17 @@ fi
 if [ -d "$photos" ]; then
   for photo in "$photos"/*.png; do
     [ -e "$photo" ] || continue
+    read -r cpu kib <<<"$(cpu_and_peak "$binary" convert "$photo" converted.kla)"
+    verdict=ok
+    { at_most "$cpu" 0.05 && [ "$kib" -le 10240 ]; } || { verdict=MISSED; missed=1; }
+    printf '| %-26s | %-12s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
+      "$(basename "$photo")" convert "$cpu" "$kib" - - - - "$verdict"
     read -r cpu kib <<<"$(cpu_and_peak "$decode" "$photo")"
-    printf '| %-26s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' "$(basename "$photo")" \
-      "$cpu" "$kib" - - - - -
+    printf '| %-26s | %-12s | %10s | %9s | %10s | %9s | %7s | %7s | %-6s |\n' \
+      "$(basename "$photo")" decoding "$cpu" "$kib" - - - - -
   done
 fi
+rm -f converted.kla
 
 echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi
