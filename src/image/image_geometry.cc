@@ -8,22 +8,6 @@
 namespace bitmosaic {
 namespace {
 
-// The sizes at the picture's own geometry: the image's size, where its
-// picture area starts, and how many image pixels span the picture's width
-// (160: one a multicolour pixel; 320: one a hires pixel).
-struct NativeSize {
-  int width, height;
-  int left, top;
-  int across;
-};
-
-constexpr NativeSize kNativeSizes[] = {
-    {160, 200, 0, 0, 160},    // one pixel a multicolour pixel
-    {320, 200, 0, 0, 320},    // one pixel a hires pixel
-    {384, 272, 32, 35, 320},  // a PAL emulator screenshot, the border around the picture
-    {384, 247, 32, 23, 320},  // an NTSC emulator screenshot
-};
-
 // Display width over height of the whole picture.
 constexpr double kPictureAspect = LinearImage::kWidth * kHiresPixelAspect / LinearImage::kHeight;
 
@@ -49,18 +33,32 @@ std::span<const ScaleModeName> scale_modes() {
   return kModes;
 }
 
+std::optional<NativeGeometry> native_geometry(int width, int height) {
+  static constexpr NativeSize kNativeSizes[] = {
+      {160, 200, 0, 0, 160},    // one pixel a multicolour pixel
+      {320, 200, 0, 0, 320},    // one pixel a hires pixel
+      {384, 272, 32, 35, 320},  // a PAL emulator screenshot, the border around the picture
+      {384, 247, 32, 23, 320},  // an NTSC emulator screenshot
+  };
+  for (int factor = 1; factor <= kLargestMultiple; ++factor)
+    for (const NativeSize& size : kNativeSizes)
+      if (width == factor * size.width && height == factor * size.height)
+        return NativeGeometry{size, factor};
+  return std::nullopt;
+}
+
 Placement place_image(int width, int height, ScaleMode mode) {
   Placement placement;
-  for (const NativeSize& size : kNativeSizes)
-    for (int factor = 1; factor <= kLargestMultiple; ++factor) {
-      if (width != factor * size.width || height != factor * size.height) continue;
-      placement.factor = factor;
-      placement.left = factor * size.left;
-      placement.top = factor * size.top;
-      placement.right = factor * (size.left + size.across);
-      placement.bottom = factor * (size.top + LinearImage::kHeight);
-      return placement;
-    }
+  if (const std::optional<NativeGeometry> native = native_geometry(width, height)) {
+    const NativeSize& size = native->size;
+    const int factor = native->factor;
+    placement.factor = factor;
+    placement.left = factor * size.left;
+    placement.top = factor * size.top;
+    placement.right = factor * (size.left + size.across);
+    placement.bottom = factor * (size.top + LinearImage::kHeight);
+    return placement;
+  }
   placement.right = width;
   placement.bottom = height;
   const double aspect = static_cast<double>(width) / height;

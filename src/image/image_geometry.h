@@ -4,6 +4,7 @@
 // orientation turns the stored image upright.
 #pragma once
 
+#include <optional>
 #include <span>
 
 namespace bitmosaic {
@@ -42,6 +43,25 @@ struct Placement {
 
 // The largest multiple of a native size that is still used at that geometry.
 inline constexpr int kLargestMultiple = 4;
+
+// The sizes at the picture's own geometry, which import takes and convert
+// keeps: the image's size, where its picture area starts, and how many
+// image pixels span the picture's width (160: one a multicolour pixel;
+// 320: one a hires pixel).
+struct NativeSize {
+  int width, height;
+  int left, top;
+  int across;
+};
+
+struct NativeGeometry {
+  NativeSize size;
+  int factor;  // every pixel of the native size is a factor x factor block
+};
+
+// The native size that `width` x `height` is, at 1 to kLargestMultiple
+// times; nothing for any other size.
+std::optional<NativeGeometry> native_geometry(int width, int height);
 
 // The placement of an upright image of `width` x `height` (both at least 1).
 // Native sizes (160x200, 320x200, the 384x272 PAL and 384x247 NTSC

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "image/image_geometry.h"
 #include "import/koala_forms.h"
 #include "picture/colour_grid.h"
 #include "import/message.h"
@@ -18,35 +19,16 @@
 namespace bitmosaic {
 namespace {
 
-// The image sizes an import takes before scaling: where the picture lies
-// in the image, and how many image pixels make one multicolour pixel.
+// Where the picture lies in the unscaled image, and how many image pixels
+// make one multicolour pixel.
 struct PictureArea {
-  int width, height;  // the whole image
   int left;
   int top;
   int pixel_width;
 };
 
-constexpr PictureArea kAreas[] = {
-    {160, 200, 0, 0, 1},
-    {320, 200, 0, 0, 2},
-    {384, 272, 32, 35, 2},  // a PAL machine's screen
-    {384, 247, 32, 23, 2},  // an NTSC machine's screen
-};
-
-// Pixel editors export at whole multiples, every pixel a square block.
-constexpr int kLargestScale = 4;
-
-struct ImageGeometry {
-  PictureArea area;
-  int scale;  // image pixels per picture pixel in each direction
-};
-
-std::optional<ImageGeometry> geometry_of(int width, int height) {
-  for (int scale = 1; scale <= kLargestScale; ++scale)
-    for (const PictureArea& area : kAreas)
-      if (width == area.width * scale && height == area.height * scale) return {{area, scale}};
-  return std::nullopt;
+PictureArea area_of(const NativeSize& size) {
+  return {size.left, size.top, size.across == kPixelColumns ? 1 : 2};
 }
 
 // A colour further than this (Euclidean, in 0..255 steps) from its nearest
@@ -393,11 +375,13 @@ Background choose_background(const CellMasks& masks, const PixelCounts& pixels) 
 
 }  // namespace
 
-bool is_importable_size(int width, int height) { return geometry_of(width, height).has_value(); }
+bool is_importable_size(int width, int height) {
+  return native_geometry(width, height).has_value();
+}
 
 Conversion image_to_koala(const RgbImage& image, const std::string& name, int palette) {
   Conversion result;
-  const std::optional<ImageGeometry> geometry = geometry_of(image.width, image.height);
+  const std::optional<NativeGeometry> geometry = native_geometry(image.width, image.height);
   if (!geometry) {
     result.error = formatted("ERROR: Image '%s' is %ix%i pixels; import takes 160x200, 320x200, "
                              "384x272 or 384x247, or one of them scaled 2x, 3x or 4x.",
@@ -405,12 +389,13 @@ Conversion image_to_koala(const RgbImage& image, const std::string& name, int pa
     return result;
   }
   RgbImage unscaled;
-  if (geometry->scale > 1) {
-    result.error = unscale(image, geometry->scale, name, unscaled);
+  const int scale = geometry->factor;
+  if (scale > 1) {
+    result.error = unscale(image, scale, name, unscaled);
     if (!result.error.empty()) return result;
   }
   const ColourCensus census =
-      take_census(geometry->scale > 1 ? unscaled : image, geometry->area, geometry->scale, name);
+      take_census(scale > 1 ? unscaled : image, area_of(geometry->size), scale, name);
   result.error = census.error;
   if (!result.error.empty()) return result;
   const PaletteFit fit = choose_palette(census.colours, palette, name);
