@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "image/image_geometry.h"
-#include "import/koala_forms.h"
 #include "picture/colour_grid.h"
 #include "import/message.h"
 #include "preview/c64_palette.h"

@@ -1,8 +1,7 @@
 #include "import/import_file.h"
 
-
+#include "import/find_picture.h"
 #include "import/image_to_koala.h"
-#include "import/koala_forms.h"
 #include "import/message.h"
 #include "import/png_reader.h"
 #include "report/info_report.h"
@@ -36,39 +35,59 @@ ImportResult import_png(std::span<const std::uint8_t> file, const std::string& n
   return result;
 }
 
-std::string describe(const FoundKoala& found, std::size_t size) {
-  const unsigned address = load_address(found.picture);
-  switch (found.form) {
-    case KoalaForm::whole:
-      return formatted("Koala picture, load address $%04x", address);
-    case KoalaForm::without_address:
-      return formatted("Koala picture without load address, $%04x put in front", address);
-    case KoalaForm::padded:
-      return formatted("Koala picture with %zu bytes of padding, dropped", size - kKoalaFileSize);
-    case KoalaForm::packed:
-      break;
+std::string describe(const PictureFormat& format, const ReadFormat& read, std::size_t size) {
+  if (format.packing != Packing::none) {
+    const char* zero = read.zero == ReadFormat::Zero::as_256     ? ", a run count of 0 read as 256"
+                       : read.zero == ReadFormat::Zero::as_empty ? ", a run count of 0 read as empty"
+                                                                 : "";
+    return formatted("%s picture of %zu bytes, load address $%04x%s", format.title, size,
+                     read.file_address, zero);
   }
-  const char* zero = found.zero_count == ZeroCount::as_256     ? ", a run count of 0 read as 256"
-                     : found.zero_count == ZeroCount::as_empty ? ", a run count of 0 read as empty"
-                                                               : "";
-  return formatted("Packed Koala picture of %zu bytes, load address $%04x%s", size, address, zero);
+  if (format.address_source == AddressSource::none)
+    return formatted("%s picture without load address, $%04x put in front", format.title,
+                     load_address(read.picture));
+  if (format.padding != 0)
+    return formatted("%s picture with %zu bytes of padding, dropped", format.title,
+                     format.padding);
+  return formatted("%s picture, load address $%04x", format.title, read.file_address);
+}
+
+// The names of `formats`, separated by ", ".
+std::string names_of(const std::vector<const PictureFormat*>& formats) {
+  std::string names;
+  for (const PictureFormat* format : formats) names += (names.empty() ? "" : ", ") + std::string(format->name);
+  return names;
+}
+
+std::string not_found(const FoundPicture& found, const std::string& name,
+                      const PictureFormat* named) {
+  if (!found.candidates.empty())
+    return formatted("ERROR: File '%s' could be a picture of several formats (%s); name one with "
+                     "--format=NAME.",
+                     name.c_str(), names_of(found.candidates).c_str());
+  if (named != nullptr)
+    return formatted("ERROR: File '%s' is not in the format %s (%s).", name.c_str(), named->name,
+                     named->title);
+  if (!found.all_tried)
+    return formatted("ERROR: File '%s' is in none of the formats its extension names (%s).",
+                     name.c_str(), names_of(found.tried).c_str());
+  return formatted("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
 }
 
 }  // namespace
 
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette) {
-  if (has_png_signature(file)) return import_png(file, name, palette);
+                         int palette, const PictureFormat* format) {
+  if (format == nullptr && has_png_signature(file)) return import_png(file, name, palette);
   ImportResult result;
-  const std::optional<FoundKoala> found = find_koala(file);
-  if (!found) {
-    result.error =
-        formatted("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
+  const FoundPicture found = find_picture(file, name, format);
+  if (found.format == nullptr) {
+    result.error = not_found(found, name, format);
     return result;
   }
   result.imported = true;
-  result.picture = found->picture;
-  result.description = describe(*found, file.size());
+  result.picture = found.read.picture;
+  result.description = describe(*found.format, found.read, file.size());
   return result;
 }
 

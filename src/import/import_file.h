@@ -1,11 +1,13 @@
-// Recognises what a file holds by its content, not its name: a PNG image
-// drawn under the C64's rules, or a Koala picture in one of its forms.
+// Recognises what a file holds: a PNG image drawn under the C64's rules (by
+// its content), or a picture in one of the formats of the table (see
+// find_picture.h for the evidence that decides which).
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 
+#include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
@@ -17,9 +19,11 @@ struct ImportResult {
   std::string error;        // the whole message when nothing was imported
 };
 
-// `name` is the file name as messages show it; `palette` is the index of
-// the only palette an image's colours are matched to, or -1 for any.
+// `name` is the file name as messages show it; its extension names the
+// formats tried. `palette` is the index of the only palette an image's
+// colours are matched to, or -1 for any; `format`, where the user named
+// one, is the only format tried.
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette = -1);
+                         int palette = -1, const PictureFormat* format = nullptr);
 
 }  // namespace bitmosaic

@@ -72,6 +72,21 @@ TEST(UnpackRuns, CountZeroAndShortInput) {
   EXPECT_TRUE(ended->ended);
   EXPECT_EQ(ended->consumed, 4u);
   EXPECT_FALSE(unpack_runs(Bytes{1, 0xC2, 0}, kCountFirst, two));  // ended too soon
+  // Where a reader may do without the last bytes, it ends at the marker.
+  const std::optional<Unpacking> early = unpack_runs(Bytes{1, 0xC2, 0}, kCountFirst, two, 1);
+  ASSERT_TRUE(early);
+  EXPECT_EQ(1u, early->made);
+  EXPECT_EQ(3u, early->consumed);
+}
+
+TEST(UnpackRuns, ABareByteIsAnErrorWhereOnlyCommandsAreData) {
+  constexpr RunCoding kCommands{0xFF, RunOrder::count_then_value, ZeroRun::as_256, kNoCommand,
+                                0xFE, false};
+  Bytes four(4);
+  ASSERT_TRUE(unpack_runs(Bytes{0xFE, 2, 0, 7, 8, 0xFF, 2, 9}, kCommands, four));
+  EXPECT_EQ((Bytes{7, 8, 9, 9}), four);
+  EXPECT_FALSE(unpack_runs(Bytes{0xFE, 2, 0, 7, 8, 9, 9}, kCommands, four));
+  EXPECT_FALSE(unpack_runs(Bytes{0xFE, 5, 0, 7, 8, 9, 9, 9}, kCommands, four));  // past the end
 }
 
 }  // namespace

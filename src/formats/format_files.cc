@@ -1,0 +1,281 @@
+#include "formats/format_files.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "import/message.h"
+#include "report/info_report.h"
+
+namespace bitmosaic {
+namespace {
+
+constexpr std::size_t kAddressBytes = 2;
+constexpr std::size_t kCells = kCellColumns * kCellRows;
+
+std::span<const std::uint8_t> picture_part(const KoalaPicture& picture, std::size_t offset,
+                                           std::size_t length) {
+  return std::span(picture).subspan(offset, length);
+}
+
+// The bit pairs that the pixels of a cell use: bit n set when pair n occurs.
+unsigned pairs_used(const KoalaPicture& picture, int column, int row) {
+  unsigned used = 0;
+  for (int line = 0; line < kLinesPerCell; ++line) {
+    const std::uint8_t byte = picture[cell_byte_offset(column, row, line)];
+    for (int pixel = 0; pixel < kPixelsPerByte; ++pixel) used |= 1u << pixel_value(byte, pixel);
+  }
+  return used;
+}
+
+// What holds the colour of each bit pair, as messages say it.
+constexpr const char* kPairNames[4] = {"00", "01", "10", "11"};
+constexpr const char* kPairSources[4] = {"background", "screen colour", "screen colour",
+                                         "colour-RAM colour"};
+
+// The colour that one byte shows in every cell: set by the first cell whose
+// pixels show it.
+struct SharedColour {
+  bool set = false;
+  int colour = 0;
+  int column = 0, row = 0;
+};
+
+// The bytes a format that holds one colour for all cells writes, or why
+// the picture does not fit.
+struct SharedBytes {
+  std::uint8_t screen = 0;
+  std::uint8_t colour_ram = 0;
+  std::string refusal;
+};
+
+SharedBytes shared_bytes(const PictureFormat& format, const KoalaPicture& picture,
+                         const std::string& name) {
+  const Layout& layout = format.layout;
+  SharedBytes bytes;
+  // Pairs 01 and 10 come from the screen colour, 11 from colour RAM.
+  unsigned shared = 0;
+  if (layout.screen_spread == Spread::all_cells) shared |= 0b0110;
+  if (layout.colour_ram_spread == Spread::all_cells) shared |= 0b1000;
+  const bool black_only = layout.background == kNowhere;
+  const int background = picture[kBackgroundOffset] & 0x0F;
+  SharedColour colours[4];
+  for (int row = 0; row < kCellRows; ++row) {
+    for (int column = 0; column < kCellColumns; ++column) {
+      const unsigned used = pairs_used(picture, column, row);
+      if (black_only && (used & 1u) != 0 && background != 0) {
+        bytes.refusal = formatted(
+            "ERROR: Picture '%s' does not fit %s, whose background is always black: cell col "
+            "%i, row %i shows the background %i [%s].",
+            name.c_str(), format.title, column, row, background, colour_name(background));
+        return bytes;
+      }
+      for (int pair = 1; pair < 4; ++pair) {
+        if ((used & shared & (1u << pair)) == 0) continue;
+        const int colour = pixel_colour(picture, column, row, pair);
+        SharedColour& first = colours[pair];
+        if (!first.set) {
+          first = {true, colour, column, row};
+        } else if (first.colour != colour) {
+          bytes.refusal = formatted(
+              "ERROR: Picture '%s' does not fit %s, which holds one %s for all cells: cell col "
+              "%i, row %i shows %i [%s] with bit pair %s, cell col %i, row %i shows %i [%s].",
+              name.c_str(), format.title, kPairSources[pair], column, row, colour,
+              colour_name(colour), kPairNames[pair], first.column, first.row, first.colour,
+              colour_name(first.colour));
+          return bytes;
+        }
+      }
+    }
+  }
+  // A colour no pixel shows is kept from the first cell.
+  const std::uint8_t first_screen = picture[screen_colour_offset(0, 0)];
+  const int high = colours[1].set ? colours[1].colour : first_screen >> 4;
+  const int low = colours[2].set ? colours[2].colour : first_screen & 0x0F;
+  bytes.screen = static_cast<std::uint8_t>(high << 4 | low);
+  bytes.colour_ram = colours[3].set ? static_cast<std::uint8_t>(colours[3].colour)
+                                    : picture[colour_ram_offset(0, 0)];
+  return bytes;
+}
+
+void put_address(std::vector<std::uint8_t>& out, std::uint16_t address) {
+  out.push_back(static_cast<std::uint8_t>(address & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(address >> 8));
+}
+
+// The packed bytes of `data` after the load address: the frame of the
+// rule around the coded bytes.
+void put_packed(const PackingRule& rule, std::span<const std::uint8_t> data,
+                std::vector<std::uint8_t>& out) {
+  RunCoding coding = rule.coding;
+  const std::size_t frame = out.size();
+  out.resize(frame + rule.data_at, 0);
+  if (rule.header != nullptr) {
+    const std::size_t length = std::strlen(rule.header);
+    std::copy_n(rule.header, length, out.begin() + static_cast<std::ptrdiff_t>(frame));
+  }
+  if (rule.escape_at != kNowhere) {
+    // The escape byte is the writer's to choose: the one that packs smallest.
+    const std::array<std::size_t, 256> sizes = packed_sizes_by_escape(data);
+    coding.escape = static_cast<std::uint8_t>(std::min_element(sizes.begin(), sizes.end()) -
+                                              sizes.begin());
+    out[frame + rule.escape_at] = coding.escape;
+  }
+  pack_runs(data, coding, out);
+  if (rule.end_marker) {
+    out.push_back(coding.escape);
+    out.push_back(0);
+  }
+}
+
+}  // namespace
+
+FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
+                             int border, const std::string& name) {
+  FormatFile file;
+  const PackingRule* rule = packing_rule(format.packing);
+  if (format.read_only || (format.packing != Packing::none && rule == nullptr)) {
+    file.refusal = formatted("ERROR: bitmosaic reads %s pictures but does not write them.",
+                             format.title);
+    return file;
+  }
+  const Layout& layout = format.layout;
+  SharedBytes shared;
+  if (layout.screen_spread == Spread::all_cells || layout.colour_ram_spread == Spread::all_cells ||
+      layout.background == kNowhere) {
+    shared = shared_bytes(format, picture, name);
+    if (!shared.refusal.empty()) {
+      file.refusal = shared.refusal;
+      return file;
+    }
+  }
+
+  std::vector<std::uint8_t> data(format.data_size + (rule != nullptr ? rule->trailer : 0), 0);
+  const auto place = [&data](std::span<const std::uint8_t> part, std::size_t at) {
+    std::copy(part.begin(), part.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  place(picture_part(picture, kBitmapOffset, kBitmapSize), layout.bitmap);
+  if (layout.screen_spread == Spread::every_cell)
+    place(picture_part(picture, kScreenColourOffset, kCells), layout.screen);
+  else
+    data[layout.screen] = shared.screen;
+  if (layout.colour_ram_spread == Spread::every_cell)
+    place(picture_part(picture, kColourRamOffset, kCells), layout.colour_ram);
+  else
+    data[layout.colour_ram] = shared.colour_ram;
+  const std::uint8_t background = picture[kBackgroundOffset];
+  for (const std::size_t at : {layout.background, layout.second_background})
+    if (at != kNowhere) data[at] = background;
+  if (layout.border != kNowhere)
+    data[layout.border] =
+        static_cast<std::uint8_t>(border == kBorderIsBackground ? background & 0x0F : border);
+  if (format.fixed.bytes != nullptr)
+    place(std::span(reinterpret_cast<const std::uint8_t*>(format.fixed.bytes), format.fixed.length),
+          format.fixed.at);
+
+  std::vector<std::uint8_t>& out = file.bytes;
+  out.reserve(layout_file_size(format) + format.data_size / 64 + 64);
+  if (format.address_source != AddressSource::none)
+    put_address(out, format.keeps_picture_address ? load_address(picture) : format.load_address);
+  if (rule == nullptr)
+    out.insert(out.end(), data.begin(), data.end());
+  else
+    put_packed(*rule, data, out);
+  return file;
+}
+
+std::optional<ReadFormat> read_format_file(const PictureFormat& format,
+                                           std::span<const std::uint8_t> file, Trust trust) {
+  const bool has_address = format.address_source != AddressSource::none;
+  ReadFormat read;
+  if (has_address && file.size() >= kAddressBytes)
+    read.file_address = static_cast<std::uint16_t>(file[0] | file[1] << 8);
+  // `data` holds the format's bytes after the load address.
+  std::span<const std::uint8_t> data;
+  std::vector<std::uint8_t> unpacked;
+  const PackingRule* rule = packing_rule(format.packing);
+  if (format.packing == Packing::none) {
+    if (file.size() != layout_file_size(format)) return std::nullopt;
+    data = file.subspan(has_address ? kAddressBytes : 0);
+  } else {
+    if (rule == nullptr) return std::nullopt;  // the displayer is not read
+    const std::size_t least = kAddressBytes + rule->data_at + (rule->backwards ? 1 : 0);
+    if (file.size() < least) return std::nullopt;
+    const std::span<const std::uint8_t> after = file.subspan(kAddressBytes);
+    if (rule->header != nullptr &&
+        !std::equal(rule->header, rule->header + rule->header_length, after.begin()))
+      return std::nullopt;
+    if (trust == Trust::content_only) {
+      // The writers' own load address, or a header where none is known.
+      if (format.address_source == AddressSource::unknown ? rule->header == nullptr
+                                                          : read.file_address != format.load_address)
+        return std::nullopt;
+    } else if (read.file_address + format.data_size > 0x10000) {
+      return std::nullopt;  // the data would not fit in the machine's memory
+    }
+    RunCoding coding = rule->coding;
+    if (rule->escape_at != kNowhere) coding.escape = after[rule->escape_at];
+    if (rule->second_escape_at != kNowhere) coding.long_escape = after[rule->second_escape_at];
+    std::span<const std::uint8_t> packed = after.subspan(rule->data_at);
+    std::vector<std::uint8_t> reversed;
+    if (rule->backwards) {
+      // In file order a run is value, count, escape: read from the end it
+      // is escape, count, value like any other.
+      coding.escape = packed.back();
+      reversed.assign(packed.rbegin() + 1, packed.rend());
+      packed = reversed;
+    }
+    unpacked.resize(format.data_size + rule->trailer);
+    const std::size_t at_least = rule->trailer != 0 ? format.data_size : 0;
+    std::optional<Unpacking> unpacking = unpack_runs(packed, coding, unpacked, at_least);
+    const bool two_readings = rule->other_zero != coding.zero;
+    if (unpacking && unpacking->saw_zero && two_readings)
+      read.zero = coding.zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+    if (!unpacking && two_readings) {
+      // Where the coding's reading of a count of 0 does not come out, the
+      // file may come from a writer that meant the other one (it then holds
+      // a count of 0: without one both readings are the same).
+      coding.zero = rule->other_zero;
+      unpacking = unpack_runs(packed, coding, unpacked, at_least);
+      read.zero = coding.zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+    }
+    if (!unpacking) return std::nullopt;
+    if (trust == Trust::content_only) {
+      if (packed.size() - unpacking->consumed > kMostSlack) return std::nullopt;
+      // Exactly the picture, or the picture and the whole trailer.
+      if (rule->end_marker && !unpacking->ended) return std::nullopt;
+      if (unpacking->made != format.data_size && unpacking->made != unpacked.size())
+        return std::nullopt;
+    }
+    if (rule->backwards) std::reverse(unpacked.begin(), unpacked.begin() + static_cast<std::ptrdiff_t>(format.data_size));
+    data = unpacked;
+  }
+  const FixedBytes& fixed = format.fixed;
+  if (fixed.needed_to_read &&
+      !std::equal(fixed.bytes, fixed.bytes + fixed.length,
+                  data.begin() + static_cast<std::ptrdiff_t>(fixed.at)))
+    return std::nullopt;
+
+  KoalaPicture& picture = read.picture;
+  const std::uint16_t address =
+      format.keeps_picture_address && has_address ? read.file_address : kDefaultLoadAddress;
+  picture[kLoadAddressOffset] = static_cast<std::uint8_t>(address & 0xFF);
+  picture[kLoadAddressOffset + 1] = static_cast<std::uint8_t>(address >> 8);
+  const Layout& layout = format.layout;
+  const auto take = [&](std::size_t at, std::size_t length, std::size_t offset) {
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(at), length,
+                picture.begin() + static_cast<std::ptrdiff_t>(offset));
+  };
+  take(layout.bitmap, kBitmapSize, kBitmapOffset);
+  if (layout.screen_spread == Spread::every_cell)
+    take(layout.screen, kCells, kScreenColourOffset);
+  else
+    std::fill_n(picture.begin() + kScreenColourOffset, kCells, data[layout.screen]);
+  if (layout.colour_ram_spread == Spread::every_cell)
+    take(layout.colour_ram, kCells, kColourRamOffset);
+  else
+    std::fill_n(picture.begin() + kColourRamOffset, kCells, data[layout.colour_ram]);
+  picture[kBackgroundOffset] = layout.background == kNowhere ? 0 : data[layout.background];
+  return read;
+}
+
+}  // namespace bitmosaic

@@ -1,0 +1,58 @@
+// A Koala picture written in, and read from, the files of one format of
+// the table, by the row's layout and packing alone.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/picture_formats.h"
+#include "picture/koala_picture.h"
+
+namespace bitmosaic {
+
+// The border byte is the background's colour.
+inline constexpr int kBorderIsBackground = -1;
+
+struct FormatFile {
+  std::vector<std::uint8_t> bytes;
+  std::string refusal;  // the whole message when the picture does not fit; then no bytes
+};
+
+// The file of `format` that holds `picture`, or why it cannot: a format
+// that holds one colour for all cells takes only pictures whose cells agree
+// on the colours their pixels show, and one with a black background only
+// pictures whose pixels show black there. `name` is the picture's name as
+// messages show it; `border` is 0..15 or kBorderIsBackground.
+FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
+                             int border, const std::string& name);
+
+// How much a reading may take on trust.
+enum class Trust {
+  // The file's name or the user names the format: any load address at
+  // which the data fits in memory, and anything after the packed data.
+  named,
+  // Only the content speaks: a packed file must carry the load address its
+  // writers use (or its header), unpack to exactly the format's data, and
+  // end at most a disk sector's slack (253 bytes) after it.
+  content_only,
+};
+
+inline constexpr std::size_t kMostSlack = 253;
+
+struct ReadFormat {
+  KoalaPicture picture{};
+  std::uint16_t file_address = 0;  // the file's own load address, where it has one
+  // A count of 0 in a format whose readers disagree on it: how it was read.
+  enum class Zero { absent, as_256, as_empty } zero = Zero::absent;
+};
+
+// The picture in `file` read as `format`, or nothing when the file is not
+// one. The picture's load address is the file's for Koala's own forms, and
+// $6000 for the others.
+std::optional<ReadFormat> read_format_file(const PictureFormat& format,
+                                           std::span<const std::uint8_t> file, Trust trust);
+
+}  // namespace bitmosaic

@@ -1,0 +1,33 @@
+// Which format of the table a file is, from the evidence in this order: the
+// format the user names; else the formats its extension names; else its
+// size, signature and load address. Where they cannot decide, nothing is
+// guessed: the candidates are named.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "formats/format_files.h"
+#include "formats/picture_formats.h"
+
+namespace bitmosaic {
+
+struct FoundPicture {
+  const PictureFormat* format = nullptr;  // the format read; nullptr when none decided
+  ReadFormat read;
+  // When nothing was found: the formats that were tried (all of them, or
+  // those that the name or the user named).
+  std::vector<const PictureFormat*> tried;
+  bool all_tried = false;
+  // When the evidence could not decide: every format the file reads as.
+  std::vector<const PictureFormat*> candidates;
+};
+
+// `named` is the format the user gave, or nullptr; `file_name` gives the
+// extension.
+FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view file_name,
+                          const PictureFormat* named);
+
+}  // namespace bitmosaic
