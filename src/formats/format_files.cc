@@ -127,6 +127,10 @@ void put_packed(const PackingRule& rule, std::span<const std::uint8_t> data,
   }
 }
 
+ReadFormat::Zero zero_read(ZeroRun zero) {
+  return zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+}
+
 }  // namespace
 
 FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
@@ -206,9 +210,10 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       return std::nullopt;
     if (trust == Trust::content_only) {
       // The writers' own load address, or a header where none is known.
-      if (format.address_source == AddressSource::unknown ? rule->header == nullptr
-                                                          : read.file_address != format.load_address)
-        return std::nullopt;
+      const bool vouched = format.address_source == AddressSource::unknown
+                               ? rule->header != nullptr
+                               : read.file_address == format.load_address;
+      if (!vouched) return std::nullopt;
     } else if (read.file_address + format.data_size > 0x10000) {
       return std::nullopt;  // the data would not fit in the machine's memory
     }
@@ -228,15 +233,14 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
     const std::size_t at_least = rule->trailer != 0 ? format.data_size : 0;
     std::optional<Unpacking> unpacking = unpack_runs(packed, coding, unpacked, at_least);
     const bool two_readings = rule->other_zero != coding.zero;
-    if (unpacking && unpacking->saw_zero && two_readings)
-      read.zero = coding.zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+    if (unpacking && unpacking->saw_zero && two_readings) read.zero = zero_read(coding.zero);
     if (!unpacking && two_readings) {
       // Where the coding's reading of a count of 0 does not come out, the
       // file may come from a writer that meant the other one (it then holds
       // a count of 0: without one both readings are the same).
       coding.zero = rule->other_zero;
       unpacking = unpack_runs(packed, coding, unpacked, at_least);
-      read.zero = coding.zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+      read.zero = zero_read(coding.zero);
     }
     if (!unpacking) return std::nullopt;
     if (trust == Trust::content_only) {
@@ -246,7 +250,9 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       if (unpacking->made != format.data_size && unpacking->made != unpacked.size())
         return std::nullopt;
     }
-    if (rule->backwards) std::reverse(unpacked.begin(), unpacked.begin() + static_cast<std::ptrdiff_t>(format.data_size));
+    if (rule->backwards)
+      std::reverse(unpacked.begin(),
+                   unpacked.begin() + static_cast<std::ptrdiff_t>(format.data_size));
     data = unpacked;
   }
   const FixedBytes& fixed = format.fixed;

@@ -15,7 +15,8 @@ constexpr std::size_t kRunBytes = 3;
 // `longest`.
 std::size_t run_length_at(const std::uint8_t* from, const std::uint8_t* end, std::size_t longest) {
   const std::uint8_t value = *from;
-  const std::uint8_t* last = end - from > static_cast<std::ptrdiff_t>(longest) ? from + longest : end;
+  const std::uint8_t* last =
+      end - from > static_cast<std::ptrdiff_t>(longest) ? from + longest : end;
   const std::uint8_t* at = from + 1;
   while (at != last && *at == value) ++at;
   return static_cast<std::size_t>(at - from);

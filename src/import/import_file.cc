@@ -37,9 +37,9 @@ ImportResult import_png(std::span<const std::uint8_t> file, const std::string& n
 
 std::string describe(const PictureFormat& format, const ReadFormat& read, std::size_t size) {
   if (format.packing != Packing::none) {
-    const char* zero = read.zero == ReadFormat::Zero::as_256     ? ", a run count of 0 read as 256"
-                       : read.zero == ReadFormat::Zero::as_empty ? ", a run count of 0 read as empty"
-                                                                 : "";
+    const char* zero = "";
+    if (read.zero == ReadFormat::Zero::as_256) zero = ", a run count of 0 read as 256";
+    if (read.zero == ReadFormat::Zero::as_empty) zero = ", a run count of 0 read as empty";
     return formatted("%s picture of %zu bytes, load address $%04x%s", format.title, size,
                      read.file_address, zero);
   }
@@ -55,7 +55,8 @@ std::string describe(const PictureFormat& format, const ReadFormat& read, std::s
 // The names of `formats`, separated by ", ".
 std::string names_of(const std::vector<const PictureFormat*>& formats) {
   std::string names;
-  for (const PictureFormat* format : formats) names += (names.empty() ? "" : ", ") + std::string(format->name);
+  for (const PictureFormat* format : formats)
+    names += (names.empty() ? "" : ", ") + std::string(format->name);
   return names;
 }
 

@@ -428,7 +428,8 @@ TEST_P(OneColourFormats, TakeOnlyPicturesTheyCanShow) {
     return;
   }
   // Exact in what every pixel shows, not in the bytes.
-  const ImportResult read = import_bytes(file.bytes, std::string("p.") + format(c.format).extensions);
+  const ImportResult read =
+      import_bytes(file.bytes, std::string("p.") + format(c.format).extensions);
   ASSERT_TRUE(read.imported) << read.error;
   for (int row = 0; row < kCellRows; ++row)
     for (int column = 0; column < kCellColumns; ++column)

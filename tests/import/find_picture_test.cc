@@ -43,18 +43,10 @@ Bytes compressed_text(std::mt19937& random, std::size_t size) {
   const std::string text = random_text(random, size * 6);
   libdeflate_compressor* compressor = libdeflate_alloc_compressor(1 + random() % 12);
   Bytes out(text.size() + 1024);
-  std::size_t length = 0;
-  switch (random() % 3) {
-    case 0:
-      length = libdeflate_deflate_compress(compressor, text.data(), text.size(), out.data(), out.size());
-      break;
-    case 1:
-      length = libdeflate_zlib_compress(compressor, text.data(), text.size(), out.data(), out.size());
-      break;
-    default:
-      length = libdeflate_gzip_compress(compressor, text.data(), text.size(), out.data(), out.size());
-      break;
-  }
+  const auto compress = random() % 3 == 0   ? libdeflate_deflate_compress
+                        : random() % 2 == 0 ? libdeflate_zlib_compress
+                                            : libdeflate_gzip_compress;
+  const std::size_t length = compress(compressor, text.data(), text.size(), out.data(), out.size());
   libdeflate_free_compressor(compressor);
   out.resize(std::min(length, size));
   return out;
