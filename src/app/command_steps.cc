@@ -13,6 +13,7 @@
 #include "convert/convert_picture.h"
 #include "image/image_reader.h"
 #include "image/load_image.h"
+#include "formats/format_files.h"
 #include "import/import_file.h"
 #include "picture/picture_file.h"
 #include "preview/c64_palette.h"
@@ -151,10 +152,42 @@ void apply_convert(const CommandSettings& settings, RunPictures& pictures) {
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {
   const ImportResult imported =
       import_file(pictures.source_file, printable_name(*settings.source_path, stderr),
-                  settings.palette_named ? settings.palette : -1);
+                  settings.palette_named ? settings.palette : -1, settings.format_word);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
   pictures.working = imported.picture;
+}
+
+const PictureFormat& export_format(const CommandSettings& settings) {
+  const std::string written = format_names(FormatUse::written);
+  const PictureFormat* format = nullptr;
+  if (!settings.format_word.empty()) {
+    format = format_named(settings.format_word);  // the parser took only names of the table
+  } else if (!settings.dest_path) {
+    die_with_usage("ERROR: export needs a destination or --format=NAME; formats: %s.",
+                   written.c_str());
+  } else {
+    const std::string_view extension = file_extension(*settings.dest_path);
+    for (const PictureFormat& row : picture_formats())
+      if (format == nullptr && has_extension(row, extension)) format = &row;
+    if (format == nullptr)
+      die_with_usage("ERROR: Destination '%s' is named like no format; name one with "
+                     "--format=NAME: %s.",
+                     printable_name(*settings.dest_path, stderr).c_str(), written.c_str());
+  }
+  if (format->read_only)
+    die_with_usage("ERROR: bitmosaic reads %s pictures (%s) but does not write them; formats: %s.",
+                   format->title, format->name, written.c_str());
+  return *format;
+}
+
+void apply_export(const CommandSettings& settings, RunPictures& pictures) {
+  const PictureFormat& format = export_format(settings);
+  FormatFile file = write_format_file(format, pictures.source, settings.border,
+                                      printable_name(*settings.source_path, stderr));
+  if (!file.refusal.empty()) die_with_usage("%s", file.refusal.c_str());
+  print_progress("Writing %s\n", describe_written(format, file.bytes).c_str());
+  *pictures.file_bytes = std::move(file.bytes);
 }
 
 }  // namespace bitmosaic

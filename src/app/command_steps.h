@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/command_table.h"
+#include "formats/picture_formats.h"
 
 namespace bitmosaic {
 
@@ -21,5 +22,11 @@ void apply_move(const CommandSettings& settings, RunPictures& pictures);
 void apply_colcopy(const CommandSettings& settings, RunPictures& pictures);
 void apply_convert(const CommandSettings& settings, RunPictures& pictures);
 void apply_import(const CommandSettings& settings, RunPictures& pictures);
+void apply_export(const CommandSettings& settings, RunPictures& pictures);
+
+// The format export writes: the one --format names, else the one the
+// destination's extension names. Ends the run when there is none, or when
+// bitmosaic only reads it.
+const PictureFormat& export_format(const CommandSettings& settings);
 
 }  // namespace bitmosaic

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/command_steps.h"
 #include "app/open_result.h"
 #include "app/process.h"
 #include "app/progress.h"
@@ -15,6 +16,7 @@
 #include "cli/help_texts.h"
 #include "cli/parse_arguments.h"
 #include "cli/words.h"
+#include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
 #include "preview/c64_palette.h"
@@ -74,6 +76,15 @@ DefaultName default_name(const std::string& source, const Command& command) {
   return {*named, names_own_output(command.default_suffix)};
 }
 
+// The source's name with the format's first extension.
+std::string format_file_name(const std::string& source, const PictureFormat& format) {
+  const std::optional<std::string> named =
+      default_destination(source, new_file_suffix(format).c_str());
+  if (!named)
+    die_with_usage("ERROR: Source file '%s' has no file extension.", in_message(source).c_str());
+  return *named;
+}
+
 // The named destination, or the default one (announced) for a command that
 // writes; empty for one that writes nothing. A result that goes to standard
 // output sends the progress lines to standard error. A default destination
@@ -81,10 +92,16 @@ DefaultName default_name(const std::string& source, const Command& command) {
 std::string name_destination(const CommandSettings& settings, const Command& command) {
   if (command.output == Output::nothing) return {};
   std::string destination;
+  // The format a row writes by name is known, or refused, before anything is read.
+  const PictureFormat* format =
+      command.output == Output::format_file ? &export_format(settings) : nullptr;
   if (settings.dest_path) {
     destination = *settings.dest_path;
   } else {
-    const DefaultName chosen = default_name(*settings.source_path, command);
+    const DefaultName chosen = format != nullptr
+                                   ? DefaultName{format_file_name(*settings.source_path, *format),
+                                                 false}
+                                   : default_name(*settings.source_path, command);
     print_progress("Destination file set to '%s'.\n",
                    printable_name(chosen.name, progress_stream()).c_str());
     if (!chosen.may_replace && name_taken(chosen.name))
@@ -130,10 +147,13 @@ void start_working(Start start, const KoalaPicture& source, KoalaPicture& workin
 }
 
 SaveResult write_output(Output output, const KoalaPicture& working,
+                        const std::vector<std::uint8_t>& file_bytes,
                         const std::string& destination, const C64Colours& palette) {
   switch (output) {
     case Output::koala_picture:
       return save_file_bytes(working, destination);
+    case Output::format_file:
+      return save_file_bytes(file_bytes, destination);
     case Output::png_image: {
       const std::optional<std::vector<std::uint8_t>> image = encode_png(working, palette);
       if (!image) return {false, std::strerror(ENOMEM)};  // the compressor fails only for memory
@@ -146,9 +166,10 @@ SaveResult write_output(Output output, const KoalaPicture& working,
 }
 
 void save_result(Output output, const KoalaPicture& working,
-                 const std::string& destination, const C64Colours& palette) {
+                 const std::vector<std::uint8_t>& file_bytes, const std::string& destination,
+                 const C64Colours& palette) {
   print_progress("Saving...\n");
-  const SaveResult saved = write_output(output, working, destination, palette);
+  const SaveResult saved = write_output(output, working, file_bytes, destination, palette);
   if (!saved.written)
     die_with_usage("ERROR: File '%s' could not be written (%s).",
                    in_message(destination).c_str(), saved.reason.c_str());
@@ -183,6 +204,7 @@ int run_bitmosaic(int argc, char** argv) {
   KoalaPicture second;
   KoalaPicture working;
   std::vector<std::uint8_t> source_file;
+  std::vector<std::uint8_t> file_bytes;
   std::int64_t source_size = 0;
   switch (command.source) {
     case Source::koala_picture:
@@ -202,12 +224,13 @@ int run_bitmosaic(int argc, char** argv) {
   }
   start_working(command.start, source, working);
   if (command.apply != nullptr) {
-    RunPictures pictures{source, source_size, second, working, source_file};
+    RunPictures pictures{source, source_size, second, working, source_file, &file_bytes};
     command.apply(settings, pictures);
   }
   if (command.output == Output::nothing) return 0;
 
-  save_result(command.output, working, destination, palette_colours(settings.palette));
+  save_result(command.output, working, file_bytes, destination,
+              palette_colours(settings.palette));
   if (settings.launch_viewer && !open_with_viewer(destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());
   return 0;

@@ -36,6 +36,10 @@ struct CommandSettings {
   Dither dither = kDefaultDither;    // convert's --dither=
   int background = -1;               // convert's --background=; -1: chosen
   ScaleMode scale = ScaleMode::fill; // convert's --scale=
+  // --format=NAME: a format's name or an extension that names formats; empty
+  // when not given. export writes that format, import tries only it.
+  std::string format_word;
+  int border = -1;  // --border=N: the border colour export writes; -1: the background
 
   bool main_option_given = false;
   bool needs_second_picture = false;
@@ -65,6 +69,7 @@ struct CommandSettings {
   bool colcopy = false;
   bool png = false;   // save the picture as a PNG image instead
   bool show = false;  // draw the picture in the terminal; writes nothing
+  bool export_picture = false;  // write the picture in another format
   bool import = false;  // bring a PNG image or a Koala picture of any form in
   bool convert = false;  // turn any image into the Koala picture most like it
 };

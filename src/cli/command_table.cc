@@ -65,11 +65,15 @@ constexpr Command kCommands[] = {
     {"import", &S::import, nullptr, Grammar::none, false, true,
      Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures.",
-     kPaletteOption},
+     kPaletteOption | kFormatOption},
     {"convert", &S::convert, nullptr, Grammar::none, false, true,
      Start::built, Output::koala_picture, ".kla", apply_convert, Source::read_by_command, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; convert writes Koala pictures.",
      kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption},
+    // The default destination's suffix is the format's (see export_format).
+    {"export", &S::export_picture, nullptr, Grammar::none, false, true,
+     Start::nothing, Output::format_file, nullptr, apply_export, Source::koala_picture, nullptr,
+     nullptr, nullptr, kFormatOption | kBorderOption},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "cli/command_settings.h"
 #include "picture/koala_picture.h"
@@ -43,6 +44,7 @@ enum class Start {
 enum class Output {
   koala_picture,  // the working picture, 10003 bytes
   png_image,      // the working picture as a PNG image
+  format_file,    // the bytes the command made: the picture in another format
   nothing,        // the command only prints
 };
 
@@ -53,6 +55,7 @@ struct RunPictures {
   const KoalaPicture& second;  // loaded only for rows that read a second picture
   KoalaPicture& working;       // what the run saves
   std::span<const std::uint8_t> source_file;  // the bytes, for rows that take any file
+  std::vector<std::uint8_t>* file_bytes = nullptr;  // what rows with Output::format_file save
 };
 
 using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);

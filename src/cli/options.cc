@@ -8,6 +8,7 @@
 #include "convert/convert_picture.h"
 #include "image/image_geometry.h"
 #include "cli/words.h"
+#include "formats/picture_formats.h"
 #include "preview/c64_palette.h"
 #include "report/terminal_charset.h"
 
@@ -47,11 +48,29 @@ void read_background(const char* number, CommandSettings& settings) {
   settings.background = parse_bounded_number(number, 0, 15);
 }
 
+// A format's name, or an extension that names formats of the table; the
+// command checks what it can do with it.
+void read_format(const char* name, CommandSettings& settings) {
+  if (*name != '\0' && format_named(name) != nullptr) {
+    settings.format_word = name;
+    return;
+  }
+  die_with_usage("ERROR: Unknown format '%s'; formats: %s.", printable_name(name, stderr).c_str(),
+                 format_names(settings.export_picture ? FormatUse::written : FormatUse::read)
+                     .c_str());
+}
+
+void read_border(const char* value, CommandSettings& settings) {
+  settings.border = parse_bounded_number(value, 0, 15);
+}
+
 constexpr OptionRow kOptions[] = {
     {"--palette=", kPaletteOption, read_palette},
     {"--dither=", kDitherOption, read_dither},
     {"--background=", kBackgroundOption, read_background},
     {"--scale=", kScaleOption, read_scale},
+    {"--format=", kFormatOption, read_format},
+    {"--border=", kBorderOption, read_border},
 };
 
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

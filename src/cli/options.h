@@ -17,6 +17,8 @@ enum OptionBit : unsigned {
   kDitherOption = 1u << 1,      // --dither=MODE: how convert mixes colours
   kBackgroundOption = 1u << 2,  // --background=N: the background convert must use
   kScaleOption = 1u << 3,       // --scale=MODE: how convert fits an image of another shape
+  kFormatOption = 1u << 4,      // --format=NAME: the picture format written or read
+  kBorderOption = 1u << 5,      // --border=N: the border colour a format's border byte gets
 };
 
 struct OptionRow {

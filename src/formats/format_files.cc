@@ -187,6 +187,17 @@ FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& pi
   return file;
 }
 
+std::string describe_written(const PictureFormat& format, std::span<const std::uint8_t> file) {
+  if (format.address_source == AddressSource::none)
+    return formatted("%s picture without load address, %zu bytes", format.title, file.size());
+  const unsigned address = file.size() < kAddressBytes ? 0u : file[0] | file[1] << 8;
+  if (format.packing != Packing::none)
+    return formatted("%s picture of %zu bytes, load address $%04x", format.title, file.size(),
+                     address);
+  return formatted("%s picture, load address $%04x, %zu bytes", format.title, address,
+                   file.size());
+}
+
 std::optional<ReadFormat> read_format_file(const PictureFormat& format,
                                            std::span<const std::uint8_t> file, Trust trust) {
   const bool has_address = format.address_source != AddressSource::none;

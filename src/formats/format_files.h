@@ -29,6 +29,10 @@ struct FormatFile {
 FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
                              int border, const std::string& name);
 
+// One line on a file written in the format: "Advanced Art Studio picture,
+// load address $2000, 10018 bytes".
+std::string describe_written(const PictureFormat& format, std::span<const std::uint8_t> file);
+
 // How much a reading may take on trust.
 enum class Trust {
   // The file's name or the user names the format: any load address at

@@ -194,14 +194,21 @@ std::string_view file_extension(std::string_view path) {
   return path.substr(dot + 1);
 }
 
-std::string format_names(bool written_only) {
+std::string format_names(FormatUse use) {
   std::string names;
   for (const PictureFormat& format : kFormats) {
-    if (written_only && format.read_only) continue;
+    const bool taken = use == FormatUse::written ? !format.read_only
+                                                 : format.packing != Packing::displayer;
+    if (!taken) continue;
     if (!names.empty()) names += ", ";
     names += format.name;
   }
   return names;
+}
+
+std::string new_file_suffix(const PictureFormat& format) {
+  const std::string_view names = format.extensions;
+  return "." + std::string(names.substr(0, names.find(' ')));
 }
 
 }  // namespace bitmosaic

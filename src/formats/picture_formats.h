@@ -127,7 +127,12 @@ bool has_extension(const PictureFormat& format, std::string_view extension);
 // The extension of `path`'s file name, without its dot; empty when it has none.
 std::string_view file_extension(std::string_view path);
 
-// The names of all rows, or only of those written, separated by ", ".
-std::string format_names(bool written_only);
+enum class FormatUse { read, written };
+
+// The names of the rows read, or of those written, separated by ", ".
+std::string format_names(FormatUse use);
+
+// What a new file of the format ends in: a dot and its first extension.
+std::string new_file_suffix(const PictureFormat& format);
 
 }  // namespace bitmosaic

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "cli/words.h"
+
 namespace bitmosaic {
 namespace {
 
@@ -40,9 +42,12 @@ bool at_own_address(const Reading& reading) {
 }  // namespace
 
 FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view file_name,
-                          const PictureFormat* named) {
+                          std::string_view format_word) {
   FoundPicture found;
-  const std::string_view extension = file_extension(file_name);
+  // A format's own name names it alone; an extension, every format it names.
+  const PictureFormat* named = format_word.empty() ? nullptr : format_named(format_word);
+  if (named != nullptr && !equal_ignoring_case(named->name, format_word)) named = nullptr;
+  const std::string_view extension = format_word.empty() ? file_extension(file_name) : format_word;
   for (const PictureFormat& format : picture_formats()) {
     if (format.packing == Packing::displayer) continue;
     if (named != nullptr ? &format == named : has_extension(format, extension))

@@ -18,16 +18,16 @@ struct FoundPicture {
   const PictureFormat* format = nullptr;  // the format read; nullptr when none decided
   ReadFormat read;
   // When nothing was found: the formats that were tried (all of them, or
-  // those that the name or the user named).
+  // those that the file's extension or the user named).
   std::vector<const PictureFormat*> tried;
   bool all_tried = false;
   // When the evidence could not decide: every format the file reads as.
   std::vector<const PictureFormat*> candidates;
 };
 
-// `named` is the format the user gave, or nullptr; `file_name` gives the
-// extension.
+// `format_word` is what the user named (a format's name, or an extension
+// that names formats), or empty; `file_name` gives the extension.
 FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view file_name,
-                          const PictureFormat* named);
+                          std::string_view format_word);
 
 }  // namespace bitmosaic

@@ -60,30 +60,29 @@ std::string names_of(const std::vector<const PictureFormat*>& formats) {
   return names;
 }
 
-std::string not_found(const FoundPicture& found, const std::string& name,
-                      const PictureFormat* named) {
+std::string not_found(const FoundPicture& found, const std::string& name) {
   if (!found.candidates.empty())
     return formatted("ERROR: File '%s' could be a picture of several formats (%s); name one with "
                      "--format=NAME.",
                      name.c_str(), names_of(found.candidates).c_str());
-  if (named != nullptr)
-    return formatted("ERROR: File '%s' is not in the format %s (%s).", name.c_str(), named->name,
-                     named->title);
-  if (!found.all_tried)
-    return formatted("ERROR: File '%s' is in none of the formats its extension names (%s).",
-                     name.c_str(), names_of(found.tried).c_str());
-  return formatted("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
+  if (found.all_tried)
+    return formatted("ERROR: File '%s' is neither a PNG image nor a Koala picture.", name.c_str());
+  if (found.tried.size() == 1)
+    return formatted("ERROR: File '%s' is not in the format %s (%s).", name.c_str(),
+                     found.tried[0]->name, found.tried[0]->title);
+  return formatted("ERROR: File '%s' is in none of the formats %s.", name.c_str(),
+                   names_of(found.tried).c_str());
 }
 
 }  // namespace
 
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette, const PictureFormat* format) {
-  if (format == nullptr && has_png_signature(file)) return import_png(file, name, palette);
+                         int palette, std::string_view format_word) {
+  if (format_word.empty() && has_png_signature(file)) return import_png(file, name, palette);
   ImportResult result;
-  const FoundPicture found = find_picture(file, name, format);
+  const FoundPicture found = find_picture(file, name, format_word);
   if (found.format == nullptr) {
-    result.error = not_found(found, name, format);
+    result.error = not_found(found, name);
     return result;
   }
   result.imported = true;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
-#include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
@@ -21,9 +21,9 @@ struct ImportResult {
 
 // `name` is the file name as messages show it; its extension names the
 // formats tried. `palette` is the index of the only palette an image's
-// colours are matched to, or -1 for any; `format`, where the user named
-// one, is the only format tried.
+// colours are matched to, or -1 for any; `format_word`, where the user
+// named a format (or an extension), says which formats alone are tried.
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette = -1, const PictureFormat* format = nullptr);
+                         int palette = -1, std::string_view format_word = {});
 
 }  // namespace bitmosaic

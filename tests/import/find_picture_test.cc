@@ -110,7 +110,7 @@ class Evidences : public ::testing::TestWithParam<Evidence> {};
 TEST_P(Evidences, DecideInTheirOrder) {
   const Evidence& c = GetParam();
   const ImportResult result =
-      import_file(c.file, c.name, -1, c.format != nullptr ? &format(c.format) : nullptr);
+      import_file(c.file, c.name, -1, c.format != nullptr ? c.format : "");
   EXPECT_EQ(c.outcome, result.imported ? result.description : result.error);
 }
 
@@ -139,8 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "artstudio", "ERROR: File 'p.kla' is not in the format artstudio (Advanced Art "
                  "Studio)."},
         Evidence{"an extension decides what is tried", bytes_of(kPicture), "p.PI", nullptr,
-                 "ERROR: File 'p.PI' is in none of the formats its extension names "
-                 "(blazingpaddles)."},
+                 "ERROR: File 'p.PI' is not in the format blazingpaddles (Blazing Paddles)."},
+        Evidence{"the user's extension decides what is tried", bytes_of(kPicture), "p.kla",
+                 "drp", "ERROR: File 'p.kla' is in none of the formats drazpaint, "
+                 "drazpaint-packed."},
         Evidence{"a load address its writers use", bytes_of(at_address(kPicture, 0x4000)), "p",
                  nullptr, "Interpaint multicolour picture, load address $4000"},
         Evidence{"10242 bytes at a load address of one of its four formats",
