@@ -159,13 +159,13 @@ void apply_import(const CommandSettings& settings, RunPictures& pictures) {
 }
 
 const PictureFormat& export_format(const CommandSettings& settings) {
-  const std::string written = format_names(FormatUse::written);
+  const auto written = [] { return format_names(FormatUse::written); };
   const PictureFormat* format = nullptr;
   if (!settings.format_word.empty()) {
     format = format_named(settings.format_word);  // the parser took only names of the table
   } else if (!settings.dest_path) {
     die_with_usage("ERROR: export needs a destination or --format=NAME; formats: %s.",
-                   written.c_str());
+                   written().c_str());
   } else {
     const std::string_view extension = file_extension(*settings.dest_path);
     for (const PictureFormat& row : picture_formats())
@@ -173,21 +173,30 @@ const PictureFormat& export_format(const CommandSettings& settings) {
     if (format == nullptr)
       die_with_usage("ERROR: Destination '%s' is named like no format; name one with "
                      "--format=NAME: %s.",
-                     printable_name(*settings.dest_path, stderr).c_str(), written.c_str());
+                     printable_name(*settings.dest_path, stderr).c_str(), written().c_str());
   }
   if (format->read_only)
     die_with_usage("ERROR: bitmosaic reads %s pictures (%s) but does not write them; formats: %s.",
-                   format->title, format->name, written.c_str());
+                   format->title, format->name, written().c_str());
   return *format;
 }
 
 void apply_export(const CommandSettings& settings, RunPictures& pictures) {
-  const PictureFormat& format = export_format(settings);
-  FormatFile file = write_format_file(format, pictures.source, settings.border,
-                                      printable_name(*settings.source_path, stderr));
-  if (!file.refusal.empty()) die_with_usage("%s", file.refusal.c_str());
-  print_progress("Writing %s\n", describe_written(format, file.bytes).c_str());
-  *pictures.file_bytes = std::move(file.bytes);
+  const PictureFormat& format = *settings.format;  // the driver chose it
+  FormatFile& file = *pictures.format_file;
+  if (!write_format_file(format, pictures.source, settings.border,
+                         printable_name(*settings.source_path, stderr), file))
+    die_with_usage("%s", file.refusal.c_str());
+  const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
+  if (format.address_source == AddressSource::none)
+    print_progress("Writing %s picture without load address, %zu bytes\n", format.title,
+                   file.size);
+  else if (format.packing != Packing::none)
+    print_progress("Writing %s picture of %zu bytes, load address $%04x\n", format.title,
+                   file.size, address);
+  else
+    print_progress("Writing %s picture, load address $%04x, %zu bytes\n", format.title, address,
+                   file.size);
 }
 
 }  // namespace bitmosaic

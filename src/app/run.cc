@@ -16,6 +16,7 @@
 #include "cli/help_texts.h"
 #include "cli/parse_arguments.h"
 #include "cli/words.h"
+#include "formats/format_files.h"
 #include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
@@ -92,9 +93,7 @@ std::string format_file_name(const std::string& source, const PictureFormat& for
 std::string name_destination(const CommandSettings& settings, const Command& command) {
   if (command.output == Output::nothing) return {};
   std::string destination;
-  // The format a row writes by name is known, or refused, before anything is read.
-  const PictureFormat* format =
-      command.output == Output::format_file ? &export_format(settings) : nullptr;
+  const PictureFormat* format = settings.format;
   if (settings.dest_path) {
     destination = *settings.dest_path;
   } else {
@@ -147,13 +146,13 @@ void start_working(Start start, const KoalaPicture& source, KoalaPicture& workin
 }
 
 SaveResult write_output(Output output, const KoalaPicture& working,
-                        const std::vector<std::uint8_t>& file_bytes,
-                        const std::string& destination, const C64Colours& palette) {
+                        const FormatFile& format_file, const std::string& destination,
+                        const C64Colours& palette) {
   switch (output) {
     case Output::koala_picture:
       return save_file_bytes(working, destination);
     case Output::format_file:
-      return save_file_bytes(file_bytes, destination);
+      return save_file_bytes(format_file.bytes(), destination);
     case Output::png_image: {
       const std::optional<std::vector<std::uint8_t>> image = encode_png(working, palette);
       if (!image) return {false, std::strerror(ENOMEM)};  // the compressor fails only for memory
@@ -165,11 +164,10 @@ SaveResult write_output(Output output, const KoalaPicture& working,
   return {true, {}};
 }
 
-void save_result(Output output, const KoalaPicture& working,
-                 const std::vector<std::uint8_t>& file_bytes, const std::string& destination,
-                 const C64Colours& palette) {
+void save_result(Output output, const KoalaPicture& working, const FormatFile& format_file,
+                 const std::string& destination, const C64Colours& palette) {
   print_progress("Saving...\n");
-  const SaveResult saved = write_output(output, working, file_bytes, destination, palette);
+  const SaveResult saved = write_output(output, working, format_file, destination, palette);
   if (!saved.written)
     die_with_usage("ERROR: File '%s' could not be written (%s).",
                    in_message(destination).c_str(), saved.reason.c_str());
@@ -197,6 +195,8 @@ int run_bitmosaic(int argc, char** argv) {
   parse_arguments(argc, argv, settings);
   const Command& command = *settings.command;  // the parser accepted one word or ended
   if (!settings.source_path) die_with_usage("ERROR: File '<src>' not found.");
+  // The format a row writes is known, or refused, before anything is read.
+  if (command.output == Output::format_file) settings.format = &export_format(settings);
   const std::string destination = name_destination(settings, command);
 
   // Left uninitialised: a run reads only the pictures it loads or starts.
@@ -204,7 +204,7 @@ int run_bitmosaic(int argc, char** argv) {
   KoalaPicture second;
   KoalaPicture working;
   std::vector<std::uint8_t> source_file;
-  std::vector<std::uint8_t> file_bytes;
+  FormatFile format_file;  // its block left uninitialised too
   std::int64_t source_size = 0;
   switch (command.source) {
     case Source::koala_picture:
@@ -224,12 +224,12 @@ int run_bitmosaic(int argc, char** argv) {
   }
   start_working(command.start, source, working);
   if (command.apply != nullptr) {
-    RunPictures pictures{source, source_size, second, working, source_file, &file_bytes};
+    RunPictures pictures{source, source_size, second, working, source_file, &format_file};
     command.apply(settings, pictures);
   }
   if (command.output == Output::nothing) return 0;
 
-  save_result(command.output, working, file_bytes, destination,
+  save_result(command.output, working, format_file, destination,
               palette_colours(settings.palette));
   if (settings.launch_viewer && !open_with_viewer(destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());

@@ -12,6 +12,7 @@
 namespace bitmosaic {
 
 struct Command;
+struct PictureFormat;
 
 struct CommandSettings {
   // The row of the command word; set once the first word was accepted.
@@ -40,6 +41,9 @@ struct CommandSettings {
   // when not given. export writes that format, import tries only it.
   std::string format_word;
   int border = -1;  // --border=N: the border colour export writes; -1: the background
+  // The format a row with Output::format_file writes, chosen by the driver
+  // from format_word or the destination before anything is read.
+  const PictureFormat* format = nullptr;
 
   bool main_option_given = false;
   bool needs_second_picture = false;

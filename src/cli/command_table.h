@@ -5,12 +5,13 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "cli/command_settings.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
+
+struct FormatFile;
 
 // What numbers follow a command word.
 enum class Grammar {
@@ -55,7 +56,7 @@ struct RunPictures {
   const KoalaPicture& second;  // loaded only for rows that read a second picture
   KoalaPicture& working;       // what the run saves
   std::span<const std::uint8_t> source_file;  // the bytes, for rows that take any file
-  std::vector<std::uint8_t>* file_bytes = nullptr;  // what rows with Output::format_file save
+  FormatFile* format_file = nullptr;  // what rows with Output::format_file save
 };
 
 using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);

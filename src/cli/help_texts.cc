@@ -62,12 +62,15 @@ constexpr const char* kDetailedHelp =
     "\n"
     "png .......... Saves the picture as a PNG image (320x200 pixels) \n"
     "show ......... Shows the picture in the terminal (24-bit colours) \n"
-    "import ....... Reads a PNG image or a Koala file of any form as a Koala picture \n"
+    "import ....... Reads a PNG image or a picture of any paint format as a Koala picture \n"
+    "export ....... Writes the picture in another format (--format=NAME or <dst>'s extension)\n"
     "convert ...... Converts a PNG, JPEG or GIF image (a photo) into a Koala picture \n"
     "--dither=..... Dithering of convert (search, floyd, atkinson, bayer4, none...) \n"
     "--scale=...... Shape of convert: fill (default), fit or stretch \n"
     "--background=. Background colour of convert (0-15; default: the best) \n"
     "--palette=.... Palette of png, show, import and convert (pepto, colodore, ...) \n"
+    "--format=..... Format of export and import (gg, ocp, ami, drz, pmg, ...; see the manual) \n"
+    "--border=..... Border colour (0-15) of export's formats that keep one \n"
     "-- ........... Ends the options: every word after it is a file name \n";
 
 constexpr const char* kExamples =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "import/message.h"
 #include "report/info_report.h"
@@ -97,63 +98,56 @@ SharedBytes shared_bytes(const PictureFormat& format, const KoalaPicture& pictur
   return bytes;
 }
 
-void put_address(std::vector<std::uint8_t>& out, std::uint16_t address) {
-  out.push_back(static_cast<std::uint8_t>(address & 0xFF));
-  out.push_back(static_cast<std::uint8_t>(address >> 8));
-}
-
-// The packed bytes of `data` after the load address: the frame of the
-// rule around the coded bytes.
-void put_packed(const PackingRule& rule, std::span<const std::uint8_t> data,
-                std::vector<std::uint8_t>& out) {
-  RunCoding coding = rule.coding;
-  const std::size_t frame = out.size();
-  out.resize(frame + rule.data_at, 0);
-  if (rule.header != nullptr) {
-    const std::size_t length = std::strlen(rule.header);
-    std::copy_n(rule.header, length, out.begin() + static_cast<std::ptrdiff_t>(frame));
-  }
-  if (rule.escape_at != kNowhere) {
-    // The escape byte is the writer's to choose: the one that packs smallest.
-    const std::array<std::size_t, 256> sizes = packed_sizes_by_escape(data);
-    coding.escape = static_cast<std::uint8_t>(std::min_element(sizes.begin(), sizes.end()) -
-                                              sizes.begin());
-    out[frame + rule.escape_at] = coding.escape;
-  }
-  pack_runs(data, coding, out);
-  if (rule.end_marker) {
-    out.push_back(coding.escape);
-    out.push_back(0);
-  }
-}
-
-ReadFormat::Zero zero_read(ZeroRun zero) {
-  return zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
-}
-
-}  // namespace
-
-FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
-                             int border, const std::string& name) {
-  FormatFile file;
-  const PackingRule* rule = packing_rule(format.packing);
-  if (format.read_only || (format.packing != Packing::none && rule == nullptr)) {
-    file.refusal = formatted("ERROR: bitmosaic reads %s pictures but does not write them.",
-                             format.title);
-    return file;
-  }
+// True for formats whose data after the load address is the 10001 bytes of
+// a Koala file as they are, with nothing else to write.
+bool holds_koala_data(const PictureFormat& format) {
   const Layout& layout = format.layout;
-  SharedBytes shared;
-  if (layout.screen_spread == Spread::all_cells || layout.colour_ram_spread == Spread::all_cells ||
-      layout.background == kNowhere) {
-    shared = shared_bytes(format, picture, name);
-    if (!shared.refusal.empty()) {
-      file.refusal = shared.refusal;
-      return file;
-    }
-  }
+  const Layout koala{kBitmapOffset - 2, kScreenColourOffset - 2, kColourRamOffset - 2,
+                     kBackgroundOffset - 2};
+  return format.data_size == kKoalaFileSize - 2 && layout.bitmap == koala.bitmap &&
+         layout.screen == koala.screen && layout.colour_ram == koala.colour_ram &&
+         layout.background == koala.background && layout.second_background == kNowhere &&
+         layout.border == kNowhere && layout.screen_spread == Spread::every_cell &&
+         layout.colour_ram_spread == Spread::every_cell && format.fixed.bytes == nullptr;
+}
 
-  std::vector<std::uint8_t> data(format.data_size + (rule != nullptr ? rule->trailer : 0), 0);
+std::span<const std::uint8_t> koala_data(const KoalaPicture& picture) {
+  return std::span(picture).subspan(kBitmapOffset);
+}
+
+// Fills `data` (the format's data_size bytes) with the picture in the
+// format's layout; every byte that holds no part is 0.
+void lay_out(const PictureFormat& format, const KoalaPicture& picture, int border,
+             const SharedBytes& shared, std::span<std::uint8_t> data) {
+  const Layout& layout = format.layout;
+  // The parts' places, in order, so that only the bytes between them are
+  // cleared: most of the data is the parts.
+  struct Place {
+    std::size_t at, length;
+  };
+  std::array<Place, 7> places;
+  std::size_t count = 0;
+  const auto add = [&](std::size_t at, std::size_t length) {
+    if (at == kNowhere) return;
+    std::size_t i = count++;
+    for (; i > 0 && places[i - 1].at > at; --i) places[i] = places[i - 1];
+    places[i] = {at, length};
+  };
+  const auto cells = [](Spread spread) { return spread == Spread::every_cell ? kCells : 1; };
+  add(layout.bitmap, kBitmapSize);
+  add(layout.screen, cells(layout.screen_spread));
+  add(layout.colour_ram, cells(layout.colour_ram_spread));
+  add(layout.background, 1);
+  add(layout.second_background, 1);
+  add(layout.border, 1);
+  if (format.fixed.bytes != nullptr) add(format.fixed.at, format.fixed.length);
+  std::size_t cleared = 0;
+  for (std::size_t i = 0; i <= count; ++i) {
+    const std::size_t next = i < count ? places[i].at : data.size();
+    if (next > cleared)
+      std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(cleared), next - cleared, 0);
+    if (i < count) cleared = std::max(cleared, places[i].at + places[i].length);
+  }
   const auto place = [&data](std::span<const std::uint8_t> part, std::size_t at) {
     std::copy(part.begin(), part.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
   };
@@ -175,38 +169,108 @@ FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& pi
   if (format.fixed.bytes != nullptr)
     place(std::span(reinterpret_cast<const std::uint8_t*>(format.fixed.bytes), format.fixed.length),
           format.fixed.at);
-
-  std::vector<std::uint8_t>& out = file.bytes;
-  out.reserve(layout_file_size(format) + format.data_size / 64 + 64);
-  if (format.address_source != AddressSource::none)
-    put_address(out, format.keeps_picture_address ? load_address(picture) : format.load_address);
-  if (rule == nullptr)
-    out.insert(out.end(), data.begin(), data.end());
-  else
-    put_packed(*rule, data, out);
-  return file;
 }
 
-std::string describe_written(const PictureFormat& format, std::span<const std::uint8_t> file) {
-  if (format.address_source == AddressSource::none)
-    return formatted("%s picture without load address, %zu bytes", format.title, file.size());
-  const unsigned address = file.size() < kAddressBytes ? 0u : file[0] | file[1] << 8;
-  if (format.packing != Packing::none)
-    return formatted("%s picture of %zu bytes, load address $%04x", format.title, file.size(),
-                     address);
-  return formatted("%s picture, load address $%04x, %zu bytes", format.title, address,
-                   file.size());
+// Packs `data` followed by `zeros` bytes 0 to `out`, as one stream: the
+// last run of `data`, where it is of zeros, goes on into them. Returns the
+// bytes written.
+std::size_t pack_with_zeros(std::span<const std::uint8_t> data, std::size_t zeros,
+                            const RunCoding& coding, std::span<std::uint8_t> out) {
+  if (zeros == 0) return pack_runs(data, coding, out);
+  std::size_t seam = data.size();
+  while (seam > 0 && data[seam - 1] == 0) --seam;
+  const std::size_t size = pack_runs(data.first(seam), coding, out);
+  return size + pack_repeated(0, data.size() - seam + zeros, coding, out.subspan(size));
+}
+
+// Writes the packed form of `data` and `zeros` bytes 0 at `out`, framed by
+// the rule; returns the bytes written. A rule whose escape byte the writer
+// chooses has no trailer: it is chosen for `data`.
+std::size_t put_packed(const PackingRule& rule, std::span<const std::uint8_t> data,
+                       std::size_t zeros, std::span<std::uint8_t> out) {
+  RunCoding coding = rule.coding;
+  std::fill_n(out.begin(), rule.data_at, std::uint8_t{0});
+  if (rule.header != nullptr) {
+    const std::size_t length = std::strlen(rule.header);
+    std::copy_n(rule.header, length, out.begin());
+  }
+  if (rule.escape_at != kNowhere) {
+    // The escape byte is the writer's to choose: the one that packs smallest.
+    coding.escape = cheapest_escape(data);
+    out[rule.escape_at] = coding.escape;
+  }
+  std::size_t size =
+      rule.data_at + pack_with_zeros(data, zeros, coding, out.subspan(rule.data_at));
+  if (rule.end_marker) {
+    out[size++] = coding.escape;
+    out[size++] = 0;
+  }
+  return size;
+}
+
+ReadFormat::Zero zero_read(ZeroRun zero) {
+  return zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
+}
+
+}  // namespace
+
+bool write_format_file(const PictureFormat& format, const KoalaPicture& picture, int border,
+                       const std::string& name, FormatFile& file) {
+  file.size = 0;
+  const PackingRule* rule = packing_rule(format.packing);
+  if (format.read_only || (format.packing != Packing::none && rule == nullptr)) {
+    file.refusal = formatted("ERROR: bitmosaic reads %s pictures but does not write them.",
+                             format.title);
+    return false;
+  }
+  const Layout& layout = format.layout;
+  SharedBytes shared;
+  if (layout.screen_spread == Spread::all_cells || layout.colour_ram_spread == Spread::all_cells ||
+      layout.background == kNowhere) {
+    shared = shared_bytes(format, picture, name);
+    if (!shared.refusal.empty()) {
+      file.refusal = shared.refusal;
+      return false;
+    }
+  }
+  std::span<std::uint8_t> out(file.block);
+  if (format.address_source != AddressSource::none) {
+    const std::uint16_t address =
+        format.keeps_picture_address ? load_address(picture) : format.load_address;
+    out[file.size++] = static_cast<std::uint8_t>(address & 0xFF);
+    out[file.size++] = static_cast<std::uint8_t>(address >> 8);
+  }
+  const std::size_t trailer = rule != nullptr ? rule->trailer : 0;
+  if (rule == nullptr) {
+    const std::span<std::uint8_t> data = out.subspan(file.size, format.data_size);
+    if (holds_koala_data(format))
+      std::copy_n(koala_data(picture).begin(), format.data_size, data.begin());
+    else
+      lay_out(format, picture, border, shared, data);
+    file.size += format.data_size;
+  } else if (holds_koala_data(format)) {
+    file.size += put_packed(*rule, koala_data(picture), trailer, out.subspan(file.size));
+  } else {
+    std::array<std::uint8_t, kLargestFormatData> room;
+    const std::span<std::uint8_t> data = std::span(room).first(format.data_size);
+    lay_out(format, picture, border, shared, data);
+    file.size += put_packed(*rule, data, trailer, out.subspan(file.size));
+  }
+  return true;
 }
 
 std::optional<ReadFormat> read_format_file(const PictureFormat& format,
-                                           std::span<const std::uint8_t> file, Trust trust) {
+                                           std::span<const std::uint8_t> file, Trust trust,
+                                           KoalaPicture& picture) {
   const bool has_address = format.address_source != AddressSource::none;
   ReadFormat read;
   if (has_address && file.size() >= kAddressBytes)
     read.file_address = static_cast<std::uint16_t>(file[0] | file[1] << 8);
-  // `data` holds the format's bytes after the load address.
+  // `data` holds the format's bytes after the load address; Koala's own
+  // data is unpacked straight into the picture.
   std::span<const std::uint8_t> data;
-  std::vector<std::uint8_t> unpacked;
+  std::array<std::uint8_t, kLargestFormatData> room;
+  const bool straight = holds_koala_data(format);
   const PackingRule* rule = packing_rule(format.packing);
   if (format.packing == Packing::none) {
     if (file.size() != layout_file_size(format)) return std::nullopt;
@@ -240,7 +304,10 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       reversed.assign(packed.rbegin() + 1, packed.rend());
       packed = reversed;
     }
-    unpacked.resize(format.data_size + rule->trailer);
+    const std::span<std::uint8_t> unpacked =
+        straight && rule->trailer == 0
+            ? std::span(picture).subspan(kBitmapOffset)
+            : std::span(room).first(format.data_size + rule->trailer);
     const std::size_t at_least = rule->trailer != 0 ? format.data_size : 0;
     std::optional<Unpacking> unpacking = unpack_runs(packed, coding, unpacked, at_least);
     const bool two_readings = rule->other_zero != coding.zero;
@@ -272,11 +339,15 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
                   data.begin() + static_cast<std::ptrdiff_t>(fixed.at)))
     return std::nullopt;
 
-  KoalaPicture& picture = read.picture;
   const std::uint16_t address =
       format.keeps_picture_address && has_address ? read.file_address : kDefaultLoadAddress;
   picture[kLoadAddressOffset] = static_cast<std::uint8_t>(address & 0xFF);
   picture[kLoadAddressOffset + 1] = static_cast<std::uint8_t>(address >> 8);
+  if (data.data() == picture.data() + kBitmapOffset) return read;  // unpacked in place
+  if (straight) {
+    std::copy_n(data.begin(), format.data_size, picture.begin() + kBitmapOffset);
+    return read;
+  }
   const Layout& layout = format.layout;
   const auto take = [&](std::size_t at, std::size_t length, std::size_t offset) {
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(at), length,

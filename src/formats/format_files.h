@@ -2,11 +2,11 @@
 // the table, by the row's layout and packing alone.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
@@ -16,22 +16,32 @@ namespace bitmosaic {
 // The border byte is the background's colour.
 inline constexpr int kBorderIsBackground = -1;
 
+// The most bytes a format's data takes after the load address, unpacked
+// (trailer included).
+inline constexpr std::size_t kLargestFormatData = 20480;
+
+// Room for the largest file of any format, a packed one at its worst (every
+// byte the escape byte) included.
+inline constexpr std::size_t kLargestFormatFile = 32768;
+
+// A file of a format as it is made: a fixed block of which the first `size`
+// bytes are the file.
 struct FormatFile {
-  std::vector<std::uint8_t> bytes;
+  std::array<std::uint8_t, kLargestFormatFile> block;
+  std::size_t size = 0;
   std::string refusal;  // the whole message when the picture does not fit; then no bytes
+
+  std::span<const std::uint8_t> bytes() const { return {block.data(), size}; }
 };
 
-// The file of `format` that holds `picture`, or why it cannot: a format
-// that holds one colour for all cells takes only pictures whose cells agree
-// on the colours their pixels show, and one with a black background only
-// pictures whose pixels show black there. `name` is the picture's name as
-// messages show it; `border` is 0..15 or kBorderIsBackground.
-FormatFile write_format_file(const PictureFormat& format, const KoalaPicture& picture,
-                             int border, const std::string& name);
-
-// One line on a file written in the format: "Advanced Art Studio picture,
-// load address $2000, 10018 bytes".
-std::string describe_written(const PictureFormat& format, std::span<const std::uint8_t> file);
+// Makes in `file` the file of `format` that holds `picture`, or says why it
+// cannot and returns false: a format that holds one colour for all cells
+// takes only pictures whose cells agree on the colours their pixels show,
+// and one with a black background only pictures whose pixels show black
+// there. `name` is the picture's name as messages show it; `border` is
+// 0..15 or kBorderIsBackground.
+bool write_format_file(const PictureFormat& format, const KoalaPicture& picture, int border,
+                       const std::string& name, FormatFile& file);
 
 // How much a reading may take on trust.
 enum class Trust {
@@ -47,16 +57,16 @@ enum class Trust {
 inline constexpr std::size_t kMostSlack = 253;
 
 struct ReadFormat {
-  KoalaPicture picture{};
   std::uint16_t file_address = 0;  // the file's own load address, where it has one
   // A count of 0 in a format whose readers disagree on it: how it was read.
   enum class Zero { absent, as_256, as_empty } zero = Zero::absent;
 };
 
-// The picture in `file` read as `format`, or nothing when the file is not
-// one. The picture's load address is the file's for Koala's own forms, and
-// $6000 for the others.
+// Reads `file` as `format` into `picture`; nothing when the file is not one
+// (then `picture` may hold anything). The picture's load address is the
+// file's for Koala's own forms, and $6000 for the others.
 std::optional<ReadFormat> read_format_file(const PictureFormat& format,
-                                           std::span<const std::uint8_t> file, Trust trust);
+                                           std::span<const std::uint8_t> file, Trust trust,
+                                           KoalaPicture& picture);
 
 }  // namespace bitmosaic

@@ -1,6 +1,9 @@
 #include "formats/run_length.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
 namespace bitmosaic {
 namespace {
@@ -11,68 +14,197 @@ constexpr std::size_t kLongestRun = 255;
 constexpr std::size_t kShortestRun = 4;
 constexpr std::size_t kRunBytes = 3;
 
+// Eight bytes at a time: most of a picture is bytes unlike their neighbours,
+// which the packer passes over a word at a time.
+constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+
+std::uint64_t eight_bytes_at(const std::uint8_t* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// 0x80 in each byte of `word` that is zero, and 0 in every other bit.
+constexpr std::uint64_t zero_bytes(std::uint64_t word) {
+  constexpr std::uint64_t kLow7 = 0x7F * kEveryByte;
+  return ~(((word & kLow7) + kLow7) | word | kLow7);
+}
+
+// How many bytes of memory order come before the first byte that
+// zero_bytes() marks.
+std::size_t bytes_before_mark(std::uint64_t marks) {
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+  else
+    return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
+}
+
+// `word` with its first `count` bytes of memory order dropped.
+std::uint64_t after_bytes(std::uint64_t word, std::size_t count) {
+  if (count == 0) return word;
+  if constexpr (std::endian::native == std::endian::little)
+    return word >> (8 * count);
+  else
+    return word << (8 * count);
+}
+
 // The length of the run of equal bytes that starts at `from`, at most
 // `longest`.
 std::size_t run_length_at(const std::uint8_t* from, const std::uint8_t* end, std::size_t longest) {
   const std::uint8_t value = *from;
   const std::uint8_t* last =
       end - from > static_cast<std::ptrdiff_t>(longest) ? from + longest : end;
-  const std::uint8_t* at = from + 1;
+  const std::uint8_t* at = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight at a time: the first byte that differs is the lowest one of
+    // the difference that is not zero.
+    const std::uint64_t values = value * kEveryByte;
+    while (last - at >= 8) {
+      const std::uint64_t differences = eight_bytes_at(at) ^ values;
+      if (differences != 0)
+        return static_cast<std::size_t>(at - from) +
+               static_cast<std::size_t>(std::countr_zero(differences)) / 8;
+      at += 8;
+    }
+  }
   while (at != last && *at == value) ++at;
   return static_cast<std::size_t>(at - from);
 }
 
-}  // namespace
-
-void pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
-               std::vector<std::uint8_t>& out) {
-  // At worst every byte is the escape byte: three bytes each.
-  const std::size_t start = out.size();
-  out.resize(start + kRunBytes * data.size());
-  std::uint8_t* put = out.data() + start;
+// Walks `data` run by run, as the packer reads it: runs of equal bytes of
+// at most kLongestRun. Eight bytes none of which starts a longer run (equals
+// the next) or is `escape` where `escapes` is set go to `word(bytes, count)`
+// together (count 8, or fewer before a run in the same word); every other
+// run goes to `run(first byte, length)`. The bytes passed to `word` are the
+// eight at their place, of which the first `count` are meant.
+template <typename Word, typename Run>
+void walk_runs(std::span<const std::uint8_t> data, bool escapes, std::uint8_t escape,
+               Word&& word, Run&& run) {
   const std::uint8_t* at = data.data();
   const std::uint8_t* const end = at + data.size();
-  const bool value_first = coding.order == RunOrder::value_then_count;
-  while (at != end) {
-    const std::uint8_t value = *at;
-    const std::size_t length = run_length_at(at, end, kLongestRun);
-    if (value == coding.escape || length >= kShortestRun) {
-      const auto count = static_cast<std::uint8_t>(length);
-      put[0] = coding.escape;
-      put[1] = value_first ? value : count;
-      put[2] = value_first ? count : value;
-      put += kRunBytes;
-    } else {
-      put = std::fill_n(put, length, value);
+  const std::uint64_t escape_bytes = escape * kEveryByte;
+  while (end - at > 8) {
+    const std::uint64_t here = eight_bytes_at(at);
+    const std::uint64_t equal = zero_bytes(here ^ eight_bytes_at(at + 1));  // to the next byte
+    const std::uint64_t marks = escapes ? equal | zero_bytes(here ^ escape_bytes) : equal;
+    if (marks == 0) {
+      word(here, 8);
+      at += 8;
+      continue;
     }
+    const std::size_t literal = bytes_before_mark(marks);
+    word(here, literal);
+    at += literal;
+    // The run that starts here, as far as this word tells; where it reaches
+    // the word's last byte, it may go on.
+    const std::uint64_t unequal = ~after_bytes(equal, literal) & (0x80 * kEveryByte);
+    const std::size_t in_word = 8 - literal;
+    const std::size_t pairs = unequal == 0 ? in_word : bytes_before_mark(unequal);
+    const std::size_t length =
+        pairs < in_word ? pairs + 1
+                        : in_word + run_length_at(at + in_word, end, kLongestRun - in_word);
+    run(at, length);
     at += length;
   }
-  out.resize(static_cast<std::size_t>(put - out.data()));
+  while (at != end) {
+    const std::size_t length = run_length_at(at, end, kLongestRun);
+    run(at, length);
+    at += length;
+  }
 }
 
-std::array<std::size_t, 256> packed_sizes_by_escape(std::span<const std::uint8_t> data) {
-  // A run of one value costs the same whatever the escape byte is, unless
-  // the value is the escape byte itself: then every piece of it is a run.
-  std::array<std::size_t, 256> as_literal{};
-  std::array<std::size_t, 256> as_escape{};
-  std::size_t total = 0;
-  const std::uint8_t* at = data.data();
-  const std::uint8_t* const end = at + data.size();
-  while (at != end) {
-    const std::uint8_t value = *at;
-    const std::size_t length = run_length_at(at, end, data.size());
-    const std::size_t whole_pieces = length / kLongestRun;
-    const std::size_t rest = length % kLongestRun;
-    const std::size_t cost = whole_pieces * kRunBytes + (rest >= kShortestRun ? kRunBytes : rest);
-    total += cost;
-    as_literal[value] += cost;
-    as_escape[value] += (whole_pieces + (rest > 0 ? 1 : 0)) * kRunBytes;
-    at += length;
+// Writes one run, or the one to three bytes that stand for themselves
+// (writing three is cheaper than counting them).
+template <RunOrder kOrder>
+std::uint8_t* put_run(std::uint8_t* put, std::uint8_t value, std::size_t length,
+                      std::uint8_t escape) {
+  if (length >= kShortestRun || value == escape) {
+    const auto count = static_cast<std::uint8_t>(length);
+    put[0] = escape;
+    put[1] = kOrder == RunOrder::value_then_count ? value : count;
+    put[2] = kOrder == RunOrder::value_then_count ? count : value;
+    return put + kRunBytes;
   }
-  std::array<std::size_t, 256> sizes{};
-  for (std::size_t escape = 0; escape < sizes.size(); ++escape)
-    sizes[escape] = total - as_literal[escape] + as_escape[escape];
-  return sizes;
+  put[0] = value;
+  put[1] = value;
+  put[2] = value;
+  return put + length;
+}
+
+template <RunOrder kOrder>
+std::size_t pack_in_order(std::span<const std::uint8_t> data, std::uint8_t escape,
+                          std::span<std::uint8_t> out) {
+  std::uint8_t* put = out.data();
+  walk_runs(
+      data, true, escape,
+      [&put](std::uint64_t bytes, std::size_t count) {
+        // All eight are written; `put` moves over those that count.
+        std::memcpy(put, &bytes, sizeof bytes);
+        put += count;
+      },
+      [&put, escape](const std::uint8_t* first, std::size_t length) {
+        put = put_run<kOrder>(put, *first, length, escape);
+      });
+  return static_cast<std::size_t>(put - out.data());
+}
+
+// Adds `add` to the entry of each of the eight bytes of `bytes`: spelled
+// out, since a loop costs as much again as the work.
+void add_to_each_byte(std::array<std::size_t, 256>& table, std::uint64_t bytes, std::size_t add) {
+  table[bytes & 0xFF] += add;
+  table[bytes >> 8 & 0xFF] += add;
+  table[bytes >> 16 & 0xFF] += add;
+  table[bytes >> 24 & 0xFF] += add;
+  table[bytes >> 32 & 0xFF] += add;
+  table[bytes >> 40 & 0xFF] += add;
+  table[bytes >> 48 & 0xFF] += add;
+  table[bytes >> 56] += add;
+}
+
+}  // namespace
+
+std::size_t pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
+                      std::span<std::uint8_t> out) {
+  return coding.order == RunOrder::value_then_count
+             ? pack_in_order<RunOrder::value_then_count>(data, coding.escape, out)
+             : pack_in_order<RunOrder::count_then_value>(data, coding.escape, out);
+}
+
+std::size_t pack_repeated(std::uint8_t value, std::size_t count, const RunCoding& coding,
+                          std::span<std::uint8_t> out) {
+  std::uint8_t* put = out.data();
+  for (; count > 0; count -= std::min(count, kLongestRun)) {
+    const std::size_t piece = std::min(count, kLongestRun);
+    put = coding.order == RunOrder::value_then_count
+              ? put_run<RunOrder::value_then_count>(put, value, piece, coding.escape)
+              : put_run<RunOrder::count_then_value>(put, value, piece, coding.escape);
+  }
+  return static_cast<std::size_t>(put - out.data());
+}
+
+std::uint8_t cheapest_escape(std::span<const std::uint8_t> data) {
+  // A run costs the same whatever the escape byte is, unless its value is
+  // the escape byte: then every piece of it is a run, which costs more only
+  // for a piece of one byte (3 instead of 1) or two (3 instead of 2). A
+  // value that does not occur costs nothing; most pictures leave some out.
+  std::array<std::size_t, 256> extra{};
+  std::size_t at = 0;
+  for (; data.size() - at >= 8; at += 8) add_to_each_byte(extra, eight_bytes_at(&data[at]), 1);
+  for (; at < data.size(); ++at) ++extra[data[at]];
+  for (std::size_t value = 0; value < extra.size(); ++value)
+    if (extra[value] == 0) return static_cast<std::uint8_t>(value);
+  // Every value occurs. Counted as if every byte were a piece of one byte
+  // (2 more each), then put right for the runs of two bytes and more.
+  for (std::size_t& count : extra) count *= kRunBytes - 1;
+  walk_runs(
+      data, false, 0, [](std::uint64_t, std::size_t) {},
+      [&extra](const std::uint8_t* first, std::size_t length) {
+        if (length == 1) return;
+        const std::size_t rest = length % kLongestRun;
+        extra[*first] -= (kRunBytes - 1) * length;
+        if (rest == 1 || rest == 2) extra[*first] += kRunBytes - rest;
+      });
+  return static_cast<std::uint8_t>(std::min_element(extra.begin(), extra.end()) - extra.begin());
 }
 
 std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const RunCoding& coding,
@@ -82,7 +214,27 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
   std::size_t at = 0;
   const std::size_t size = packed.size();
   const bool value_first = coding.order == RunOrder::value_then_count;
+  // Where the escape byte is the only command, bytes up to the next one are
+  // copied as they are, found a word at a time.
+  const bool one_command = coding.long_escape == kNoCommand &&
+                           coding.literal_escape == kNoCommand && coding.bare_literals;
+  const std::uint64_t escapes = coding.escape * kEveryByte;
   while (made < out.size() && at < size) {
+    if (one_command && size - at >= 8 && out.size() - made >= 8) {
+      const std::uint64_t word = eight_bytes_at(&packed[at]);
+      const std::uint64_t marks = zero_bytes(word ^ escapes);
+      if (marks == 0) {
+        std::memcpy(&out[made], &word, sizeof word);
+        made += 8;
+        at += 8;
+        continue;
+      }
+      // All eight are written; `made` moves over those before the escape.
+      const std::size_t literal = bytes_before_mark(marks);
+      std::memcpy(&out[made], &word, sizeof word);
+      made += literal;
+      at += literal;
+    }
     const std::uint8_t byte = packed[at];
     std::size_t count = 0;
     std::uint8_t value = 0;
@@ -125,7 +277,13 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
       return std::nullopt;  // a byte that is no command
     }
     if (count > out.size() - made) return std::nullopt;
-    std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(made), count, value);
+    if (count <= 8 && out.size() - made >= 8) {
+      // A short run as one word; the bytes after it are written again later.
+      const std::uint64_t values = value * kEveryByte;
+      std::memcpy(out.data() + made, &values, sizeof values);
+    } else {
+      std::memset(out.data() + made, value, count);
+    }
     made += count;
   }
   // The end marker may follow the last byte.

@@ -6,12 +6,10 @@
 // bytes); each packed format is these facts and nothing else.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
 namespace bitmosaic {
 
@@ -45,18 +43,28 @@ struct RunCoding {
   bool bare_literals = true;
 };
 
-// Appends `data` in the coding to `out`, as short as the coding allows and
-// readable by every reader whatever it makes of a count of 0: counts are 1
-// to 255 (longer runs are split), a run is written from 4 equal bytes on,
-// and from 1 when the byte is the escape byte itself (a literal escape byte
-// is a run of one). The coding's `zero` is not used: no count is 0; nor
-// are the rarer commands.
-void pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
-               std::vector<std::uint8_t>& out);
+// The room pack_runs needs for `size` bytes: three bytes each, where every
+// byte is the escape byte, and 8 bytes over which it may write a word.
+constexpr std::size_t packed_bound(std::size_t size) { return 3 * size + 8; }
 
-// The number of bytes pack_runs makes of `data` with each escape byte, all
-// found in one pass (the order of count and value does not change it).
-std::array<std::size_t, 256> packed_sizes_by_escape(std::span<const std::uint8_t> data);
+// Writes `data` in the coding to the start of `out` (at least
+// packed_bound(data.size()) bytes) and returns how many bytes it wrote: as
+// few as the coding allows, readable by every reader whatever it makes of a
+// count of 0. Counts are 1 to 255 (longer runs are split), a run is written
+// from 4 equal bytes on, and from 1 when the byte is the escape byte itself
+// (a literal escape byte is a run of one). The coding's `zero` is not used:
+// no count is 0; nor are the rarer commands.
+std::size_t pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
+                      std::span<std::uint8_t> out);
+
+// What pack_runs writes for `count` copies of `value`: runs of 255 and the
+// rest. Returns the bytes written to `out` (packed_bound(count) bytes).
+std::size_t pack_repeated(std::uint8_t value, std::size_t count, const RunCoding& coding,
+                          std::span<std::uint8_t> out);
+
+// The escape byte with which pack_runs makes the fewest bytes of `data`
+// (the order of count and value does not change it); the lowest of several.
+std::uint8_t cheapest_escape(std::span<const std::uint8_t> data);
 
 struct Unpacking {
   std::size_t consumed = 0;  // packed bytes read

@@ -1,6 +1,7 @@
 #include "import/find_picture.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include "cli/words.h"
@@ -22,11 +23,12 @@ int evidence_rank(const PictureFormat& format) {
 struct Reading {
   const PictureFormat* format;
   ReadFormat read;
+  const KoalaPicture* picture;
 };
 
 bool same_picture(const Reading& a, const Reading& b) {
-  return std::equal(a.read.picture.begin() + kBitmapOffset, a.read.picture.end(),
-                    b.read.picture.begin() + kBitmapOffset);
+  return std::equal(a.picture->begin() + kBitmapOffset, a.picture->end(),
+                    b.picture->begin() + kBitmapOffset);
 }
 
 bool all_the_same_picture(const std::vector<Reading>& readings) {
@@ -42,7 +44,7 @@ bool at_own_address(const Reading& reading) {
 }  // namespace
 
 FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view file_name,
-                          std::string_view format_word) {
+                          std::string_view format_word, KoalaPicture& picture) {
   FoundPicture found;
   // A format's own name names it alone; an extension, every format it names.
   const PictureFormat* named = format_word.empty() ? nullptr : format_named(format_word);
@@ -61,12 +63,21 @@ FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view f
   const Trust trust = found.all_tried ? Trust::content_only : Trust::named;
 
   // The strongest evidence that comes out wins; weaker kinds are not tried.
+  // The first reading goes straight into `picture`, any further one into
+  // room of its own (left uninitialised: a reading writes every byte).
   std::vector<Reading> readings;
-  for (int rank = 0; rank < kRanks && readings.empty(); ++rank)
-    for (const PictureFormat* format : found.tried)
-      if (evidence_rank(*format) == rank)
-        if (std::optional<ReadFormat> read = read_format_file(*format, file, trust))
-          readings.push_back({format, *read});
+  std::unique_ptr<KoalaPicture[]> more;
+  KoalaPicture* target = &picture;
+  for (int rank = 0; rank < kRanks && readings.empty(); ++rank) {
+    for (const PictureFormat* format : found.tried) {
+      if (evidence_rank(*format) != rank) continue;
+      const std::optional<ReadFormat> read = read_format_file(*format, file, trust, *target);
+      if (!read) continue;
+      readings.push_back({format, *read, target});
+      if (!more) more.reset(new KoalaPicture[found.tried.size()]);
+      target = &more[readings.size() - 1];
+    }
+  }
   if (readings.empty()) return found;
 
   // A load address that a format's writers use speaks for it; formats that
@@ -80,6 +91,7 @@ FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view f
   }
   found.format = readings[0].format;
   found.read = readings[0].read;
+  if (readings[0].picture != &picture) picture = *readings[0].picture;
   return found;
 }
 

@@ -16,7 +16,7 @@ namespace bitmosaic {
 
 struct FoundPicture {
   const PictureFormat* format = nullptr;  // the format read; nullptr when none decided
-  ReadFormat read;
+  ReadFormat read;  // and what the reading found besides the picture
   // When nothing was found: the formats that were tried (all of them, or
   // those that the file's extension or the user named).
   std::vector<const PictureFormat*> tried;
@@ -25,9 +25,10 @@ struct FoundPicture {
   std::vector<const PictureFormat*> candidates;
 };
 
-// `format_word` is what the user named (a format's name, or an extension
-// that names formats), or empty; `file_name` gives the extension.
+// Reads the picture into `picture` (which holds anything when no format was
+// decided). `format_word` is what the user named (a format's name, or an
+// extension that names formats), or empty; `file_name` gives the extension.
 FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view file_name,
-                          std::string_view format_word);
+                          std::string_view format_word, KoalaPicture& picture);
 
 }  // namespace bitmosaic

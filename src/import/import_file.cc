@@ -45,7 +45,7 @@ std::string describe(const PictureFormat& format, const ReadFormat& read, std::s
   }
   if (format.address_source == AddressSource::none)
     return formatted("%s picture without load address, $%04x put in front", format.title,
-                     load_address(read.picture));
+                     kDefaultLoadAddress);
   if (format.padding != 0)
     return formatted("%s picture with %zu bytes of padding, dropped", format.title,
                      format.padding);
@@ -74,21 +74,27 @@ std::string not_found(const FoundPicture& found, const std::string& name) {
                    names_of(found.tried).c_str());
 }
 
-}  // namespace
-
-ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette, std::string_view format_word) {
-  if (format_word.empty() && has_png_signature(file)) return import_png(file, name, palette);
+// A picture of the table's formats. One result object throughout, so that
+// it is built where the caller keeps it.
+ImportResult import_picture(std::span<const std::uint8_t> file, const std::string& name,
+                            std::string_view format_word) {
   ImportResult result;
-  const FoundPicture found = find_picture(file, name, format_word);
+  const FoundPicture found = find_picture(file, name, format_word, result.picture);
   if (found.format == nullptr) {
     result.error = not_found(found, name);
     return result;
   }
   result.imported = true;
-  result.picture = found.read.picture;
   result.description = describe(*found.format, found.read, file.size());
   return result;
+}
+
+}  // namespace
+
+ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
+                         int palette, std::string_view format_word) {
+  if (format_word.empty() && has_png_signature(file)) return import_png(file, name, palette);
+  return import_picture(file, name, format_word);
 }
 
 }  // namespace bitmosaic

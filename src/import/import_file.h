@@ -14,7 +14,7 @@ namespace bitmosaic {
 
 struct ImportResult {
   bool imported = false;
-  KoalaPicture picture{};
+  KoalaPicture picture;  // left uninitialised: holds anything when nothing was imported
   std::string description;  // one line on what was found, e.g. the image's palette
   std::string error;        // the whole message when nothing was imported
 };

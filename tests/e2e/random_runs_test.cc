@@ -1,10 +1,12 @@
 // Thousands of random command lines through the real binary. Whatever is
 // typed, a run ends with status 0 or 1, never with a sanitizer report; a
 // failed run leaves every file as it was; a successful run changes at most
-// its destination, and that then holds a whole picture or a valid PNG image.
-// import also gets random bytes, alone and behind a PNG signature, and
-// scaled images; convert gets images of every kind and noise behind their
-// signatures; no default destination replaces a file that was there.
+// its destination, and that then holds a whole picture or a valid PNG image,
+// or for export a file of its format that reads back as the picture it came
+// from. import also gets random bytes, alone, behind a PNG signature and in
+// the size of every format, and scaled images; convert gets images of every
+// kind and noise behind their signatures; export gets random pictures for
+// every format; no default destination replaces a file that was there.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 #include "screenshot.h"
 #include "support/image_files.h"
@@ -22,6 +25,7 @@
 #include "support/platform.h"
 #include "support/png_decode.h"
 #include "support/run_tool.h"
+#include "support/written_picture.h"
 
 namespace bitmosaic {
 namespace {
@@ -47,7 +51,7 @@ const std::vector<std::string> kFirstWords = {
     "replace", "replacev", "replaceh", "insert",  "insertv", "inserth", "move",   "movev",
     "moveh",   "merge",    "merge+",   "colcopy", "png",     "show",   "help",    "more",
     "examples", "--help",  "-h",       "--version", "-V",    "",       "DEL",     "pic.kla",
-    "import",  "convert"};
+    "import",  "convert", "export"};
 
 // On POSIX systems no opener can be found on the runs' PATH, so -r only
 // warns. Windows opens files through the shell, which would start desktop
@@ -64,7 +68,9 @@ const std::vector<std::string> kFileWords = {
     "art.png",   "noise.png",  "noise.bin", "--palette=vice", "--palette=nope",
     "art2x.png", "--",         "-R",        "--palete=vice",  "pic.png",
     "photo.jpg", "anim.gif",   "--dither=floyd", "--dither=none", "--dither=x", "--scale=fit",
-    "--scale=stretch", "--background=3", "--background=16"};
+    "--scale=stretch", "--background=3", "--background=16",
+    "random.kla", "out.gg",    "out.ocp",   "out.zom",  "out.drz",  "--format=gg",
+    "--format=pmg", "--format=nope", "--border=3", "--border=16", "sized"};
 
 // What import gets as its source: images, pictures and noise.
 const std::vector<std::string> kImportSources = {"art.png",  "art2x.png", "noise.png",
@@ -93,7 +99,8 @@ const std::vector<CommandShape> kCommandShapes = {
     {"replaceh", 1, 2}, {"insert", 4, 2},  {"insertv", 1, 2},  {"inserth", 1, 2},
     {"move", 2, 1},    {"movev", 1, 1},    {"moveh", 1, 1},    {"merge", 0, 2},
     {"merge+", 0, 2},  {"colcopy", 0, 2},  {"png", 0, 1},      {"show", 0, 1},
-    {"import", 0, 1},  {"convert", 0, 1}};
+    {"import", 0, 1},  {"import", 0, 1},  {"convert", 0, 1}, {"export", 0, 1},
+    {"export", 0, 1},  {"export", 0, 1}};  // import and export are tried with many formats
 
 using Snapshot = std::map<std::string, std::string>;  // name -> kind and content
 
@@ -157,6 +164,34 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     write_file(dir_.file("noise.bin"), noise);
     write_file(dir_.file("noise.png"), art.substr(0, static_cast<std::size_t>(between(8, 200))) + noise);
     write_file(dir_.file("noise.jpg"), photo.substr(0, static_cast<std::size_t>(between(2, 600))) + noise);
+    // A random picture for export, and random bytes in the size of a random
+    // format (packed ones: any size up to a little over a picture), once
+    // named like it and once without an extension.
+    testing::write_picture(dir_.file("random.kla"), random_picture());
+    const PictureFormat& sized = pick_format(FormatUse::read);
+    sized_format_ = sized.name;
+    sized_name_ = "sized" + new_file_suffix(sized);
+    const std::size_t size = sized.packing == Packing::none
+                                 ? layout_file_size(sized)
+                                 : static_cast<std::size_t>(between(0, 11000));
+    std::string bytes_of_size(size, '\0');
+    for (char& c : bytes_of_size) c = static_cast<char>(between(0, 255));
+    write_file(dir_.file("sized"), bytes_of_size);
+    write_file(dir_.file(sized_name_), bytes_of_size);
+  }
+
+  KoalaPicture random_picture() {
+    KoalaPicture picture;
+    for (std::uint8_t& byte : picture) byte = static_cast<std::uint8_t>(between(0, 255));
+    return picture;
+  }
+
+  const PictureFormat& pick_format(FormatUse use) {
+    std::vector<const PictureFormat*> formats;
+    for (const PictureFormat& format : picture_formats())
+      if (use == FormatUse::written ? !format.read_only : format.packing != Packing::displayer)
+        formats.push_back(&format);
+    return *pick(formats);
   }
 
   template <typename T>
@@ -192,12 +227,23 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     const auto& [keyword, numbers, pictures] = pick(kCommandShapes);
     std::vector<std::string> arguments{keyword};
     for (int count = numbers; count > 0; --count) arguments.push_back(random_number());
-    if (keyword == "import")
-      arguments.push_back(pick(kImportSources));
-    else if (keyword == "convert")
+    if (keyword == "import") {
+      const int source = between(0, 3);
+      arguments.push_back(source == 0 ? "sized" : source == 1 ? sized_name_ : pick(kImportSources));
+      if (between(0, 3) == 0) arguments.push_back("--format=" + sized_format_);
+    } else if (keyword == "convert") {
       arguments.push_back(pick(kConvertSources));
-    else
+    } else if (keyword == "export") {
+      arguments.push_back(between(0, 1) == 0 ? "random.kla" : "pic.kla");
+      const PictureFormat& format = pick_format(FormatUse::written);
+      if (between(0, 1) == 0)
+        arguments.push_back("out" + new_file_suffix(format));
+      else
+        arguments.push_back("--format=" + std::string(format.name));
+      if (between(0, 3) == 0) arguments.push_back("--border=" + std::to_string(between(0, 15)));
+    } else {
       arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "pic.kla");
+    }
     if (pictures == 2) arguments.push_back(between(0, 3) == 0 ? pick(kFileWords) : "second.kla");
     if (between(0, 1) == 0) arguments.push_back(pick(kFileWords));
     if (between(0, 5) == 0) arguments.push_back("-r");
@@ -237,15 +283,34 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     if (default_destination && before.count(name) != 0 && name.find(".out.") == std::string::npos)
       return "replaced " + name + ", an existing file, as the default destination";
     const std::string content = after.at(name).substr(5);
+    if (!arguments.empty() && arguments[0] == "export") {
+      // A file of its format that shows its source, where that is known.
+      const std::optional<KoalaPicture> read = testing::exported_picture(content, name, arguments);
+      if (!read) return name + " reads as no picture";
+      for (const char* source : {"pic.kla", "random.kla"})
+        if (arguments.size() > 1 && arguments[1] == source &&
+            !testing::shows_the_same(read_picture(before.at(source)), *read))
+          return name + " does not show " + source;
+      return "";
+    }
     const testing::DecodedPng image = testing::decode_png(content);
     if (content.size() != kKoalaFileSize && (image.width != 320 || image.height != 200))
       return name + " is neither a picture nor a PNG image";
     return "";
   }
 
+  static KoalaPicture read_picture(const std::string& snapshot_entry) {
+    KoalaPicture picture{};
+    const std::string content = snapshot_entry.substr(5);
+    std::copy_n(content.begin(), std::min(content.size(), picture.size()), picture.begin());
+    return picture;
+  }
+
   TempDir dir_;
   ToolOptions options_;
   std::mt19937 random_{GetParam()};
+  std::string sized_format_;  // the format whose size the "sized" files have
+  std::string sized_name_;    // "sized" with that format's extension
 };
 
 TEST_P(RandomRuns, KeepEveryPromise) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,22 @@ std::string first_extension(const PictureFormat& f) {
   return names.substr(0, names.find(' '));
 }
 
-ImportResult import_bytes(const Bytes& file, const std::string& name) {
+ImportResult import_bytes(std::span<const std::uint8_t> file, const std::string& name) {
   return import_file(file, name);
+}
+
+// The file of the format, or its refusal as the only "byte" of the result.
+struct Written {
+  Bytes bytes;
+  std::string refusal;
+};
+
+Written written(const PictureFormat& f, const KoalaPicture& picture, int border,
+                const std::string& name = "p") {
+  auto file = std::make_unique<FormatFile>();
+  const bool made = write_format_file(f, picture, border, name, *file);
+  EXPECT_EQ(made, file->refusal.empty());
+  return {Bytes(file->bytes().begin(), file->bytes().end()), file->refusal};
 }
 
 TEST(FormatTable, EveryPartLiesInsideItsFormatAndNoTwoOverlap) {
@@ -78,6 +93,13 @@ TEST(FormatTable, EveryPartLiesInsideItsFormatAndNoTwoOverlap) {
                     parts[j].at + parts[j].length <= parts[i].at)
             << f.name << ": parts " << i << " and " << j << " overlap";
     }
+    // Room enough for the data and for the file, packed at its worst.
+    const PackingRule* rule = packing_rule(f.packing);
+    const std::size_t data = f.data_size + (rule != nullptr ? rule->trailer : 0);
+    EXPECT_LE(data, kLargestFormatData) << f.name;
+    EXPECT_LE(rule != nullptr ? 2 + rule->data_at + packed_bound(data) + 2 : layout_file_size(f),
+              kLargestFormatFile)
+        << f.name;
     // A load address that puts the file over zero page, the stack or the
     // end of memory is nobody's.
     if (f.address_source == AddressSource::known || f.address_source == AddressSource::chosen) {
@@ -129,7 +151,7 @@ TEST_P(EveryFormat, GivesThePictureBack) {
   if (!holds_every_cell(f)) picture = plain_colours(picture);
   picture[0] = 0x00;  // where a Koala picture usually loads
   picture[1] = 0x60;
-  const FormatFile file = write_format_file(f, picture, kBorderIsBackground, "p.kla");
+  const Written file = written(f, picture, kBorderIsBackground, "p.kla");
   ASSERT_EQ("", file.refusal);
   if (f.packing == Packing::none) {
     EXPECT_EQ(layout_file_size(f), file.bytes.size());
@@ -157,13 +179,13 @@ TEST(Border, IsTheBackgroundUnlessGiven) {
   for (const auto& [name, source] : {std::pair{"artstudio", picture}, {"paintmagic", plain}}) {
     const PictureFormat& f = format(name);
     const std::size_t border = 2 + f.layout.border;
-    EXPECT_EQ(6, write_format_file(f, source, kBorderIsBackground, "p").bytes.at(border)) << name;
-    EXPECT_EQ(14, write_format_file(f, source, 14, "p").bytes.at(border)) << name;
-    EXPECT_EQ(0xE6, write_format_file(f, source, 14, "p").bytes.at(2 + f.layout.background));
+    EXPECT_EQ(6, written(f, source, kBorderIsBackground).bytes.at(border)) << name;
+    EXPECT_EQ(14, written(f, source, 14).bytes.at(border)) << name;
+    EXPECT_EQ(0xE6, written(f, source, 14).bytes.at(2 + f.layout.background));
   }
   // Where sources disagree on the background's place, it is in both.
   for (const char* name : {"facepainter", "garfield", "vidcom"}) {
-    const Bytes bytes = write_format_file(format(name), picture, 3, "p").bytes;
+    const Bytes bytes = written(format(name), picture, 3).bytes;
     EXPECT_EQ(0xE6, bytes.at(2 + format(name).layout.background)) << name;
     EXPECT_EQ(0xE6, bytes.at(2 + format(name).layout.second_background)) << name;
   }
@@ -361,7 +383,7 @@ TEST(PackedWriters, GgSplitsRunsAt255AndNeverWritesACountOf0) {
   const Bytes expected = joined({{0x00, 0x60}, runs_of(0xFE, true, 0, 8000),
                                  runs_of(0xFE, true, 0x12, 1000), runs_of(0xFE, true, 3, 1000),
                                  {6}});
-  EXPECT_EQ(expected, write_format_file(format("gg"), runs_picture(), -1, "p").bytes);
+  EXPECT_EQ(expected, written(format("gg"), runs_picture(), -1).bytes);
 }
 
 TEST(PackedWriters, AmicaWritesTheTableAndTheEndMarker) {
@@ -370,7 +392,7 @@ TEST(PackedWriters, AmicaWritesTheTableAndTheEndMarker) {
       joined({{0x00, 0x40}, runs_of(0xC2, false, 0, 8000), runs_of(0xC2, false, 0x12, 1000),
               runs_of(0xC2, false, 3, 1000), {6}, runs_of(0xC2, false, 0, 255), {0x00},
               {0xC2, 0x00}});
-  EXPECT_EQ(expected, write_format_file(format("amica"), runs_picture(), -1, "p").bytes);
+  EXPECT_EQ(expected, written(format("amica"), runs_picture(), -1).bytes);
 }
 
 TEST(PackedWriters, DrazpaintChoosesTheEscapeThatGivesTheSmallestFile) {
@@ -380,18 +402,18 @@ TEST(PackedWriters, DrazpaintChoosesTheEscapeThatGivesTheSmallestFile) {
   for (std::size_t at = 0; at < kBitmapSize; ++at)
     picture[kBitmapOffset + at] = static_cast<std::uint8_t>(at * 7 % 256);
   std::replace(picture.begin() + kBitmapOffset + 82, picture.end(), 0x37, 0x38);
-  const Bytes file = write_format_file(format("drazpaint-packed"), picture, -1, "p").bytes;
+  const Bytes file = written(format("drazpaint-packed"), picture, -1).bytes;
   ASSERT_GT(file.size(), 16u);
   EXPECT_EQ(with_text({0x00, 0x58}, "DRAZPAINT 1.4"), Bytes(file.begin(), file.begin() + 15));
   EXPECT_EQ(0x37, file[15]);
   // No other escape byte packs the same data smaller.
-  const Bytes data = write_format_file(format("drazpaint"), picture, -1, "p").bytes;
+  const Bytes data = written(format("drazpaint"), picture, -1).bytes;
+  Bytes coded(packed_bound(data.size()));
   for (int escape = 0; escape < 256; ++escape) {
-    Bytes coded;
-    pack_runs(std::span(data).subspan(2),
-              {static_cast<std::uint8_t>(escape), RunOrder::count_then_value, ZeroRun::as_none},
-              coded);
-    EXPECT_LE(file.size() - 16, coded.size()) << "escape " << escape;
+    const std::size_t size = pack_runs(
+        std::span(data).subspan(2),
+        {static_cast<std::uint8_t>(escape), RunOrder::count_then_value, ZeroRun::as_none}, coded);
+    EXPECT_LE(file.size() - 16, size) << "escape " << escape;
   }
 }
 
@@ -421,7 +443,7 @@ TEST_P(OneColourFormats, TakeOnlyPicturesTheyCanShow) {
   only_pair(picture, 0, 0, 0);
   picture[cell_byte_offset(0, 0, 7)] = 0x1B;  // cell 0 shows every bit pair
   c.change(picture);
-  const FormatFile file = write_format_file(format(c.format), picture, -1, "p.kla");
+  const Written file = written(format(c.format), picture, -1, "p.kla");
   EXPECT_EQ(c.refusal, file.refusal);
   if (!c.refusal.empty()) {
     EXPECT_TRUE(file.bytes.empty());

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <libdeflate.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,7 +23,9 @@ using Bytes = std::vector<std::uint8_t>;
 const PictureFormat& format(const char* name) { return *format_named(name); }
 
 Bytes written(const char* name, const KoalaPicture& picture) {
-  return write_format_file(format(name), picture, kBorderIsBackground, "p").bytes;
+  auto file = std::make_unique<FormatFile>();
+  write_format_file(format(name), picture, kBorderIsBackground, "p", *file);
+  return Bytes(file->bytes().begin(), file->bytes().end());
 }
 
 // Text of random words, as a changelog or a manual is: it packs well.

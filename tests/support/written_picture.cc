@@ -1,0 +1,42 @@
+#include "support/written_picture.h"
+
+#include <span>
+#include <string_view>
+
+#include "formats/picture_formats.h"
+#include "import/import_file.h"
+
+namespace bitmosaic::testing {
+
+std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
+                                             const std::vector<std::string>& arguments) {
+  // The last --format= that names a format wins, as the parser reads them.
+  std::string format_word;
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (std::string_view(argument).starts_with("--format=") &&
+        format_named(argument.substr(9)) != nullptr)
+      format_word = argument.substr(9);
+  }
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+  const ImportResult read = import_file(bytes, name, -1, format_word);
+  if (!read.imported) return std::nullopt;
+  return read.picture;
+}
+
+bool shows_the_same(const KoalaPicture& a, const KoalaPicture& b) {
+  for (int row = 0; row < kCellRows; ++row)
+    for (int column = 0; column < kCellColumns; ++column)
+      for (int line = 0; line < kLinesPerCell; ++line) {
+        const std::size_t at = cell_byte_offset(column, row, line);
+        if (a[at] != b[at]) return false;
+        for (int pixel = 0; pixel < kPixelsPerByte; ++pixel) {
+          const int value = pixel_value(a[at], pixel);
+          if (pixel_colour(a, column, row, value) != pixel_colour(b, column, row, value))
+            return false;
+        }
+      }
+  return true;
+}
+
+}  // namespace bitmosaic::testing

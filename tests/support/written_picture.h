@@ -1,0 +1,21 @@
+// What a run that exported a picture wrote, read back the way import reads
+// it: by the format the run's --format named, else by the file's name.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "picture/koala_picture.h"
+
+namespace bitmosaic::testing {
+
+// The picture in `content`, a file called `name` that a run with
+// `arguments` wrote, or nothing when it reads as no picture.
+std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
+                                             const std::vector<std::string>& arguments);
+
+// True when both pictures show the same colour in every pixel.
+bool shows_the_same(const KoalaPicture& a, const KoalaPicture& b);
+
+}  // namespace bitmosaic::testing
