@@ -208,6 +208,19 @@ std::size_t put_packed(const PackingRule& rule, std::span<const std::uint8_t> da
   return size;
 }
 
+// Writes `from` to the start of `to` back to front, eight bytes at a time.
+void reverse_bytes(std::span<const std::uint8_t> from, std::span<std::uint8_t> to) {
+  const std::size_t size = from.size();
+  std::size_t at = 0;
+  for (; size - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, &from[at], sizeof word);
+    word = __builtin_bswap64(word);
+    std::memcpy(&to[size - at - 8], &word, sizeof word);
+  }
+  for (; at < size; ++at) to[size - 1 - at] = from[at];
+}
+
 ReadFormat::Zero zero_read(ZeroRun zero) {
   return zero == ZeroRun::as_256 ? ReadFormat::Zero::as_256 : ReadFormat::Zero::as_empty;
 }
@@ -296,16 +309,17 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
     if (rule->escape_at != kNowhere) coding.escape = after[rule->escape_at];
     if (rule->second_escape_at != kNowhere) coding.long_escape = after[rule->second_escape_at];
     std::span<const std::uint8_t> packed = after.subspan(rule->data_at);
-    std::vector<std::uint8_t> reversed;
+    std::array<std::uint8_t, kLargestFormatFile> reversed;
     if (rule->backwards) {
       // In file order a run is value, count, escape: read from the end it
       // is escape, count, value like any other.
       coding.escape = packed.back();
-      reversed.assign(packed.rbegin() + 1, packed.rend());
-      packed = reversed;
+      packed = packed.first(packed.size() - 1);
+      reverse_bytes(packed, reversed);
+      packed = std::span(reversed).first(packed.size());
     }
     const std::span<std::uint8_t> unpacked =
-        straight && rule->trailer == 0
+        straight && rule->trailer == 0 && !rule->backwards
             ? std::span(picture).subspan(kBitmapOffset)
             : std::span(room).first(format.data_size + rule->trailer);
     const std::size_t at_least = rule->trailer != 0 ? format.data_size : 0;
@@ -328,10 +342,15 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       if (unpacking->made != format.data_size && unpacking->made != unpacked.size())
         return std::nullopt;
     }
-    if (rule->backwards)
-      std::reverse(unpacked.begin(),
-                   unpacked.begin() + static_cast<std::ptrdiff_t>(format.data_size));
     data = unpacked;
+    if (rule->backwards) {
+      // The data was filled from its end: turned round, straight into the
+      // picture where it is Koala's own (the packed bytes are done with).
+      const std::span<std::uint8_t> target =
+          straight ? std::span(picture).subspan(kBitmapOffset) : std::span(reversed);
+      reverse_bytes(unpacked.first(format.data_size), target);
+      data = target.first(format.data_size);
+    }
   }
   const FixedBytes& fixed = format.fixed;
   if (fixed.needed_to_read &&

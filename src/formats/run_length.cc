@@ -219,22 +219,39 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
   const bool one_command = coding.long_escape == kNoCommand &&
                            coding.literal_escape == kNoCommand && coding.bare_literals;
   const std::uint64_t escapes = coding.escape * kEveryByte;
-  while (made < out.size() && at < size) {
-    if (one_command && size - at >= 8 && out.size() - made >= 8) {
-      const std::uint64_t word = eight_bytes_at(&packed[at]);
-      const std::uint64_t marks = zero_bytes(word ^ escapes);
-      if (marks == 0) {
-        std::memcpy(&out[made], &word, sizeof word);
-        made += 8;
-        at += 8;
-        continue;
-      }
-      // All eight are written; `made` moves over those before the escape.
-      const std::size_t literal = bytes_before_mark(marks);
-      std::memcpy(&out[made], &word, sizeof word);
-      made += literal;
-      at += literal;
+  // The bulk, eight bytes at a time, where the escape byte is the only
+  // command and far enough from either end for whole words and whole runs:
+  // literal bytes are copied a word at a time (all eight written, `made`
+  // moving over those before an escape byte), short runs written as a word.
+  // The rest, and every other coding, byte by byte below.
+  while (one_command && size - at >= 8 && out.size() - made >= 256 + 8) {
+    const std::uint64_t word = eight_bytes_at(&packed[at]);
+    const std::uint64_t marks = zero_bytes(word ^ escapes);
+    std::memcpy(&out[made], &word, sizeof word);
+    if (marks == 0) {
+      made += 8;
+      at += 8;
+      continue;
     }
+    const std::size_t literal = bytes_before_mark(marks);
+    made += literal;
+    at += literal;
+    if (size - at < 3) break;  // a run that may be cut short
+    const std::uint8_t next = packed[at + 1];
+    if (coding.zero == ZeroRun::as_end && !value_first && next == 0) break;  // the end marker
+    const std::uint8_t value = value_first ? next : packed[at + 2];
+    std::size_t count = value_first ? packed[at + 2] : next;
+    if (count == 0) {
+      result.saw_zero = true;
+      count = coding.zero == ZeroRun::as_256 ? 256 : 0;
+    }
+    at += 3;
+    const std::uint64_t values = value * kEveryByte;
+    std::memcpy(&out[made], &values, sizeof values);
+    if (count > 8) std::memset(&out[made], value, count);
+    made += count;
+  }
+  while (made < out.size() && at < size) {
     const std::uint8_t byte = packed[at];
     std::size_t count = 0;
     std::uint8_t value = 0;
