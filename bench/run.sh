@@ -33,6 +33,10 @@
 # build/convert_photo; PERCEIVED_ERROR, default build/perceived_error): the
 # default mode's perceived error at most 0.75 x the peer's over the three
 # and below it on each, its CPU time at most 40 ms a picture.
+# export of each picture in the packed formats and an unpacked one, and
+# import of each file it wrote (by its name, and the packed Koala form also
+# without one), at most 0.25 x the instructions of cp of the same file, on
+# the test card and on every picture under ../shared/pictures.
 # Exits 1 when a target is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -369,6 +373,43 @@ if [ -d "$photos" ]; then
   done
 fi
 rm -f converted.kla
+
+echo
+echo "export and import of the picture formats against cp of the same file"
+echo
+printf '| %-16s | %-16s | %-6s | %9s | %12s | %10s | %7s | %-6s |\n' \
+  picture format run bytes instructions "cp instr." "x cp" target
+printf '|%s|%s|%s|%s|%s|%s|%s|%s|\n' ------------------ ------------------ -------- \
+  ----------: -------------: ------------: --------: --------
+# name | --format | the file's name
+formats=(
+  "gg|gg|picture.gg"
+  "amica|amica|picture.ami"
+  "drazpaint-packed|drazpaint-packed|picture.drz"
+  "artstudio|artstudio|picture.ocp"
+  "gg, no name|gg|picture"
+)
+format_row() {
+  local r_ir verdict=ok
+  r_ir="$(ratio "$5" "$6")"
+  at_most "$r_ir" 0.25 || { verdict=MISSED; missed=1; }
+  printf '| %-16s | %-16s | %-6s | %9s | %12s | %10s | %7s | %-6s |\n' \
+    "$1" "$2" "$3" "$4" "$5" "$6" "$r_ir" "$verdict"
+}
+for source in "${sources[@]}"; do
+  cp "$source" picture.kla
+  copy_ir="$(instructions cp picture.kla copy.kla)"
+  for entry in "${formats[@]}"; do
+    IFS='|' read -r name format file <<<"$entry"
+    rm -f "$file"
+    ir="$(instructions "$b" export picture.kla "$file" --format="$format")"
+    [ "$name" = "gg, no name" ] ||
+      format_row "$(basename "$source" .kla)" "$name" export "$(stat -c %s "$file")" "$ir" "$copy_ir"
+    ir="$(instructions "$b" import "$file" imported.kla)"
+    format_row "$(basename "$source" .kla)" "$name" import "$(stat -c %s "$file")" "$ir" \
+      "$(instructions cp "$file" copy.bin)"
+  done
+done
 
 echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi
