@@ -15,8 +15,8 @@
 //
 // Besides the sanitizers, each run must keep the program's promises: it ends
 // with status 0 or 1; a failed run leaves every file as it was; a successful
-// run adds nothing but whole pictures, PNG images, or files of a picture
-// format that read back as a picture.
+// run adds nothing but whole pictures, PNG images, files of a picture
+// format that read back as a picture, or programs that show one.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -171,9 +171,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (before.count(name) != 0) continue;
     if (status == 1) broken("a failed run left a file behind", name);
     const std::vector<std::uint8_t> written = read_whole(name);
+    const std::string content(written.begin(), written.end());
     if (written.size() != bitmosaic::kKoalaFileSize && !is_png(written) &&
-        !bitmosaic::testing::exported_picture(std::string(written.begin(), written.end()), name,
-                                              arguments))
+        !bitmosaic::testing::exported_picture(content, name, arguments) &&
+        !bitmosaic::testing::is_displayer_program(content, name, arguments))
       broken("a run wrote something that is neither a picture nor a PNG image", name);
   }
   if (status == 1) {

@@ -188,7 +188,10 @@ void apply_export(const CommandSettings& settings, RunPictures& pictures) {
                          printable_name(*settings.source_path, stderr), file))
     die_with_usage("%s", file.refusal.c_str());
   const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
-  if (format.address_source == AddressSource::none)
+  if (format.packing == Packing::displayer)
+    print_progress("Writing a program that shows the picture, %zu bytes, load address $%04x\n",
+                   file.size, address);
+  else if (format.address_source == AddressSource::none)
     print_progress("Writing %s picture without load address, %zu bytes\n", format.title,
                    file.size);
   else if (format.packing != Packing::none)

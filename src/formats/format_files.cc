@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/displayer.h"
 #include "import/message.h"
 #include "report/info_report.h"
 
@@ -176,10 +177,10 @@ void lay_out(const PictureFormat& format, const KoalaPicture& picture, int borde
 // bytes written.
 std::size_t pack_with_zeros(std::span<const std::uint8_t> data, std::size_t zeros,
                             const RunCoding& coding, std::span<std::uint8_t> out) {
-  if (zeros == 0) return pack_runs(data, coding, out);
+  if (zeros == 0) return pack_runs_into(data, coding, out);
   std::size_t seam = data.size();
   while (seam > 0 && data[seam - 1] == 0) --seam;
-  const std::size_t size = pack_runs(data.first(seam), coding, out);
+  const std::size_t size = pack_runs_into(data.first(seam), coding, out);
   return size + pack_repeated(0, data.size() - seam + zeros, coding, out.subspan(size));
 }
 
@@ -231,6 +232,13 @@ bool write_format_file(const PictureFormat& format, const KoalaPicture& picture,
                        const std::string& name, FormatFile& file) {
   file.size = 0;
   const PackingRule* rule = packing_rule(format.packing);
+  if (format.packing == Packing::displayer) {
+    const std::vector<std::uint8_t> program = displayer_program(picture, border);
+    if (program.size() > file.block.size()) return false;  // cannot be: at most the GG form + 512
+    file.size = program.size();
+    std::copy(program.begin(), program.end(), file.block.begin());
+    return true;
+  }
   if (format.read_only || (format.packing != Packing::none && rule == nullptr)) {
     file.refusal = formatted("ERROR: bitmosaic reads %s pictures but does not write them.",
                              format.title);

@@ -127,6 +127,10 @@ constexpr PictureFormat kFormats[] = {
      Packing::boogie_down_5, {}, 0, false, true},
     {"boogiedown-commands", "Boogie Down Paint", "bdp", kKoalaData, 0, AS::unknown,
      koala_order(0), Packing::boogie_down_commands, {}, 0, false, true},
+    // A program that shows the picture when it is loaded and RUN, from
+    // BASIC's start; written, never read (see displayer.h).
+    {"prg", "Displayer program", "prg", kKoalaData, 0x0801, AS::known, koala_order(0),
+     Packing::displayer},
 };
 
 constexpr RunCoding kEscapeFromFile{0, RunOrder::count_then_value, ZeroRun::as_256};

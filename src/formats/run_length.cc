@@ -163,11 +163,18 @@ void add_to_each_byte(std::array<std::size_t, 256>& table, std::uint64_t bytes, 
 
 }  // namespace
 
-std::size_t pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
-                      std::span<std::uint8_t> out) {
+std::size_t pack_runs_into(std::span<const std::uint8_t> data, const RunCoding& coding,
+                           std::span<std::uint8_t> out) {
   return coding.order == RunOrder::value_then_count
              ? pack_in_order<RunOrder::value_then_count>(data, coding.escape, out)
              : pack_in_order<RunOrder::count_then_value>(data, coding.escape, out);
+}
+
+void pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
+               std::vector<std::uint8_t>& out) {
+  const std::size_t start = out.size();
+  out.resize(start + packed_bound(data.size()));
+  out.resize(start + pack_runs_into(data, coding, std::span(out).subspan(start)));
 }
 
 std::size_t pack_repeated(std::uint8_t value, std::size_t count, const RunCoding& coding,

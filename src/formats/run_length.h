@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace bitmosaic {
 
@@ -43,7 +44,7 @@ struct RunCoding {
   bool bare_literals = true;
 };
 
-// The room pack_runs needs for `size` bytes: three bytes each, where every
+// The room pack_runs_into needs for `size` bytes: three bytes each, where every
 // byte is the escape byte, and 8 bytes over which it may write a word.
 constexpr std::size_t packed_bound(std::size_t size) { return 3 * size + 8; }
 
@@ -54,15 +55,19 @@ constexpr std::size_t packed_bound(std::size_t size) { return 3 * size + 8; }
 // from 4 equal bytes on, and from 1 when the byte is the escape byte itself
 // (a literal escape byte is a run of one). The coding's `zero` is not used:
 // no count is 0; nor are the rarer commands.
-std::size_t pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
-                      std::span<std::uint8_t> out);
+std::size_t pack_runs_into(std::span<const std::uint8_t> data, const RunCoding& coding,
+                           std::span<std::uint8_t> out);
 
-// What pack_runs writes for `count` copies of `value`: runs of 255 and the
+// The same, appended to `out`.
+void pack_runs(std::span<const std::uint8_t> data, const RunCoding& coding,
+               std::vector<std::uint8_t>& out);
+
+// What pack_runs_into writes for `count` copies of `value`: runs of 255 and the
 // rest. Returns the bytes written to `out` (packed_bound(count) bytes).
 std::size_t pack_repeated(std::uint8_t value, std::size_t count, const RunCoding& coding,
                           std::span<std::uint8_t> out);
 
-// The escape byte with which pack_runs makes the fewest bytes of `data`
+// The escape byte with which pack_runs_into makes the fewest bytes of `data`
 // (the order of count and value does not change it); the lowest of several.
 std::uint8_t cheapest_escape(std::span<const std::uint8_t> data);
 

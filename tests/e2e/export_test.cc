@@ -111,6 +111,17 @@ TEST_F(ExportCommand, RefusalsWriteNothing) {
   EXPECT_EQ(std::vector<std::string>{"card.kla"}, names());
 }
 
+TEST_F(ExportCommand, APrgDestinationGetsTheProgramThatShowsThePicture) {
+  const ToolResult result = run({"export", "card.kla", "card.prg"});
+  EXPECT_EQ(0, result.status) << result.err;
+  const std::string program = *read_file(dir_.file("card.prg"));
+  EXPECT_EQ("Writing a program that shows the picture, " + std::to_string(program.size()) +
+                " bytes, load address $0801\nSaving...\nDone.\n",
+            result.out);
+  EXPECT_EQ(std::string("\x01\x08", 2), program.substr(0, 2));
+  EXPECT_EQ(1, run({"import", "card.prg", "back.kla"}).status);  // a program is no picture
+}
+
 TEST_F(ExportCommand, TheBorderIsTheBackgroundUnlessGiven) {
   ASSERT_EQ(0, run({"export", "card.kla", "a.ocp"}).status);
   ASSERT_EQ(0, run({"export", "card.kla", "b.ocp", "--border=14"}).status);

@@ -410,7 +410,7 @@ TEST(PackedWriters, DrazpaintChoosesTheEscapeThatGivesTheSmallestFile) {
   const Bytes data = written(format("drazpaint"), picture, -1).bytes;
   Bytes coded(packed_bound(data.size()));
   for (int escape = 0; escape < 256; ++escape) {
-    const std::size_t size = pack_runs(
+    const std::size_t size = pack_runs_into(
         std::span(data).subspan(2),
         {static_cast<std::uint8_t>(escape), RunOrder::count_then_value, ZeroRun::as_none}, coded);
     EXPECT_LE(file.size() - 16, size) << "escape " << escape;

@@ -14,8 +14,8 @@ constexpr RunCoding kValueFirst{0xFE, RunOrder::value_then_count, ZeroRun::as_25
 constexpr RunCoding kCountFirst{0xC2, RunOrder::count_then_value, ZeroRun::as_end};
 
 Bytes packed(const Bytes& data, const RunCoding& coding) {
-  Bytes out(packed_bound(data.size()));
-  out.resize(pack_runs(data, coding, out));
+  Bytes out;
+  pack_runs(data, coding, out);
   return out;
 }
 

@@ -8,9 +8,11 @@
 
 namespace bitmosaic::testing {
 
-std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
-                                             const std::vector<std::string>& arguments) {
-  // The last --format= that names a format wins, as the parser reads them.
+namespace {
+
+// The last --format= that names a format, as the parser reads them; empty
+// when there is none.
+std::string format_word_of(const std::vector<std::string>& arguments) {
   std::string format_word;
   for (const std::string& argument : arguments) {
     if (argument == "--") break;
@@ -18,6 +20,22 @@ std::optional<KoalaPicture> exported_picture(const std::string& content, const s
         format_named(argument.substr(9)) != nullptr)
       format_word = argument.substr(9);
   }
+  return format_word;
+}
+
+}  // namespace
+
+bool is_displayer_program(const std::string& content, const std::string& name,
+                          const std::vector<std::string>& arguments) {
+  const std::string word = format_word_of(arguments);
+  const PictureFormat* format = format_named(word.empty() ? file_extension(name) : word);
+  return format != nullptr && format->packing == Packing::displayer && content.size() > 2 &&
+         content[0] == '\x01' && content[1] == '\x08';
+}
+
+std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
+                                             const std::vector<std::string>& arguments) {
+  const std::string format_word = format_word_of(arguments);
   const std::span bytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
   const ImportResult read = import_file(bytes, name, -1, format_word);
   if (!read.imported) return std::nullopt;

@@ -15,6 +15,12 @@ namespace bitmosaic::testing {
 std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
                                              const std::vector<std::string>& arguments);
 
+// True when `content`, a file called `name` that a run with `arguments`
+// wrote, is in the format of the program that shows a picture (.prg), and
+// loads at BASIC's start.
+bool is_displayer_program(const std::string& content, const std::string& name,
+                          const std::vector<std::string>& arguments);
+
 // True when both pictures show the same colour in every pixel.
 bool shows_the_same(const KoalaPicture& a, const KoalaPicture& b);
 
