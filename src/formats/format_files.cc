@@ -103,9 +103,9 @@ SharedBytes shared_bytes(const PictureFormat& format, const KoalaPicture& pictur
 // a Koala file as they are, with nothing else to write.
 bool holds_koala_data(const PictureFormat& format) {
   const Layout& layout = format.layout;
-  const Layout koala{kBitmapOffset - 2, kScreenColourOffset - 2, kColourRamOffset - 2,
-                     kBackgroundOffset - 2};
-  return format.data_size == kKoalaFileSize - 2 && layout.bitmap == koala.bitmap &&
+  const Layout koala{kBitmapOffset - kAddressBytes, kScreenColourOffset - kAddressBytes,
+                     kColourRamOffset - kAddressBytes, kBackgroundOffset - kAddressBytes};
+  return format.data_size == kKoalaFileSize - kAddressBytes && layout.bitmap == koala.bitmap &&
          layout.screen == koala.screen && layout.colour_ram == koala.colour_ram &&
          layout.background == koala.background && layout.second_background == kNowhere &&
          layout.border == kNowhere && layout.screen_spread == Spread::every_cell &&
