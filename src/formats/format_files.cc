@@ -310,8 +310,6 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
                                ? rule->header != nullptr
                                : read.file_address == format.load_address;
       if (!vouched) return std::nullopt;
-    } else if (read.file_address + format.data_size > 0x10000) {
-      return std::nullopt;  // the data would not fit in the machine's memory
     }
     RunCoding coding = rule->coding;
     if (rule->escape_at != kNowhere) coding.escape = after[rule->escape_at];

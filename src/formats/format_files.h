@@ -45,8 +45,9 @@ bool write_format_file(const PictureFormat& format, const KoalaPicture& picture,
 
 // How much a reading may take on trust.
 enum class Trust {
-  // The file's name or the user names the format: any load address at
-  // which the data fits in memory, and anything after the packed data.
+  // The file's name or the user names the format: any load address (a
+  // picture keeps its own, whatever it is), and anything after the packed
+  // data.
   named,
   // Only the content speaks: a packed file must carry the load address its
   // writers use (or its header), unpack to exactly the format's data, and

@@ -119,6 +119,7 @@ TEST_P(Evidences, DecideInTheirOrder) {
 
 const std::size_t kGgSize = written("gg", kPicture).size();
 const std::size_t kGgAt4400Size = written("gg", at_address(kPicture, 0x4400)).size();
+const std::size_t kGgAtFF00Size = written("gg", at_address(kPicture, 0xFF00)).size();
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Evidences,
@@ -127,6 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
                  with_tail(written("gg", at_address(kPicture, 0x4400)), 400), "p.gg", nullptr,
                  "Packed Koala picture of " + std::to_string(kGgAt4400Size + 400) +
                      " bytes, load address $4400"},
+        Evidence{".gg: a picture keeps its load address, even where it would not fit",
+                 written("gg", at_address(kPicture, 0xFF00)), "p.gg", nullptr,
+                 "Packed Koala picture of " + std::to_string(kGgAtFF00Size) +
+                     " bytes, load address $ff00"},
         Evidence{"no name: not at the packed form's load address",
                  written("gg", at_address(kPicture, 0x4400)), "p", nullptr,
                  "ERROR: File 'p' is neither a PNG image nor a Koala picture."},
