@@ -188,18 +188,20 @@ void apply_export(const CommandSettings& settings, RunPictures& pictures) {
                          printable_name(*settings.source_path, stderr), file))
     die_with_usage("%s", file.refusal.c_str());
   const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
+  // Unsigned, not %zu: Windows' own printf checks the format (the file is
+  // at most kLargestFormatFile bytes).
+  const auto size = static_cast<unsigned>(file.size);
   if (format.packing == Packing::displayer)
-    print_progress("Writing a program that shows the picture, %zu bytes, load address $%04x\n",
-                   file.size, address);
+    print_progress("Writing a program that shows the picture, %u bytes, load address $%04x\n",
+                   size, address);
   else if (format.address_source == AddressSource::none)
-    print_progress("Writing %s picture without load address, %zu bytes\n", format.title,
-                   file.size);
+    print_progress("Writing %s picture without load address, %u bytes\n", format.title, size);
   else if (format.packing != Packing::none)
-    print_progress("Writing %s picture of %zu bytes, load address $%04x\n", format.title,
-                   file.size, address);
+    print_progress("Writing %s picture of %u bytes, load address $%04x\n", format.title, size,
+                   address);
   else
-    print_progress("Writing %s picture, load address $%04x, %zu bytes\n", format.title, address,
-                   file.size);
+    print_progress("Writing %s picture, load address $%04x, %u bytes\n", format.title, address,
+                   size);
 }
 
 }  // namespace bitmosaic

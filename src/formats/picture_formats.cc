@@ -212,7 +212,9 @@ std::string format_names(FormatUse use) {
 
 std::string new_file_suffix(const PictureFormat& format) {
   const std::string_view names = format.extensions;
-  return "." + std::string(names.substr(0, names.find(' ')));
+  std::string suffix = ".";
+  suffix.append(names.substr(0, names.find(' ')));
+  return suffix;
 }
 
 }  // namespace bitmosaic
