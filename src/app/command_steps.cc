@@ -152,10 +152,10 @@ void apply_convert(const CommandSettings& settings, RunPictures& pictures) {
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {
   const ImportResult imported =
       import_file(pictures.source_file, printable_name(*settings.source_path, stderr),
-                  settings.palette_named ? settings.palette : -1, settings.format_word);
+                  settings.palette_named ? settings.palette : -1, settings.format_word,
+                  &pictures.working);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
-  pictures.working = imported.picture;
 }
 
 const PictureFormat& export_format(const CommandSettings& settings) {

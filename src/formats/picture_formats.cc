@@ -159,10 +159,17 @@ constexpr PackingRule kPackingRules[] = {
 
 std::span<const PictureFormat> picture_formats() { return kFormats; }
 
+// The rules stand in the order of Packing, from Packing::gg on.
+constexpr bool rules_in_order() {
+  for (std::size_t i = 0; i < std::size(kPackingRules); ++i)
+    if (static_cast<std::size_t>(kPackingRules[i].packing) != i + 1) return false;
+  return true;
+}
+static_assert(rules_in_order());
+
 const PackingRule* packing_rule(Packing packing) {
-  for (const PackingRule& rule : kPackingRules)
-    if (rule.packing == packing) return &rule;
-  return nullptr;
+  const auto index = static_cast<std::size_t>(packing);
+  return index >= 1 && index <= std::size(kPackingRules) ? &kPackingRules[index - 1] : nullptr;
 }
 
 std::size_t layout_file_size(const PictureFormat& format) {

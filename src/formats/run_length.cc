@@ -39,9 +39,8 @@ std::size_t bytes_before_mark(std::uint64_t marks) {
     return static_cast<std::size_t>(std::countl_zero(marks)) / 8;
 }
 
-// `word` with its first `count` bytes of memory order dropped.
+// `word` with its first `count` (0 to 7) bytes of memory order dropped.
 std::uint64_t after_bytes(std::uint64_t word, std::size_t count) {
-  if (count == 0) return word;
   if constexpr (std::endian::native == std::endian::little)
     return word >> (8 * count);
   else
@@ -71,14 +70,39 @@ std::size_t run_length_at(const std::uint8_t* from, const std::uint8_t* end, std
   return static_cast<std::size_t>(at - from);
 }
 
+// Where the run of equal bytes that reaches the word's last byte and goes
+// on into the next word starts (its byte in memory order), given the
+// flags of the bytes equal to the next; 8 where there is none.
+std::size_t chain_to_next_word(std::uint64_t equal) {
+  constexpr std::uint64_t kFlags = 0x80 * kEveryByte;
+  const std::uint64_t unequal = ~equal & kFlags;
+  if constexpr (std::endian::native == std::endian::little) {
+    if ((equal >> 63) == 0) return 8;
+    return unequal == 0 ? 0 : 8 - static_cast<std::size_t>(std::countl_zero(unequal)) / 8;
+  } else {
+    if ((equal & 0x80) == 0) return 8;
+    return unequal == 0 ? 0 : 8 - static_cast<std::size_t>(std::countr_zero(unequal) + 1) / 8;
+  }
+}
+
+// The flag of byte `index` (0 to 7, memory order) as zero_bytes() sets it.
+std::uint64_t flag_of_byte(std::size_t index) {
+  if constexpr (std::endian::native == std::endian::little)
+    return std::uint64_t{0x80} << (8 * index);
+  else
+    return std::uint64_t{0x80} << (56 - 8 * index);
+}
+
 // Walks `data` run by run, as the packer reads it: runs of equal bytes of
-// at most kLongestRun. Eight bytes none of which starts a longer run (equals
-// the next) or is `escape` where `escapes` is set go to `word(bytes, count)`
-// together (count 8, or fewer before a run in the same word); every other
-// run goes to `run(first byte, length)`. The bytes passed to `word` are the
-// eight at their place, of which the first `count` are meant.
+// at most kLongestRun. Bytes that start no run worth telling (see below)
+// go to `word(bytes, count)` eight at a time (count 8, or fewer before such
+// a run in the same word); those runs go to `run(first byte, length)`. The
+// bytes passed to `word` are the eight at their place, of which the first
+// `count` are meant. Every run of two bytes and more is told; with
+// `long_runs` set, only those of kShortestRun bytes and more and every
+// `escape` byte, shorter runs standing for themselves among the others.
 template <typename Word, typename Run>
-void walk_runs(std::span<const std::uint8_t> data, bool escapes, std::uint8_t escape,
+void walk_runs(std::span<const std::uint8_t> data, bool long_runs, std::uint8_t escape,
                Word&& word, Run&& run) {
   const std::uint8_t* at = data.data();
   const std::uint8_t* const end = at + data.size();
@@ -86,7 +110,19 @@ void walk_runs(std::span<const std::uint8_t> data, bool escapes, std::uint8_t es
   while (end - at > 8) {
     const std::uint64_t here = eight_bytes_at(at);
     const std::uint64_t equal = zero_bytes(here ^ eight_bytes_at(at + 1));  // to the next byte
-    const std::uint64_t marks = escapes ? equal | zero_bytes(here ^ escape_bytes) : equal;
+    std::uint64_t marks = equal;
+    if (long_runs) {
+      const std::uint64_t escapes = zero_bytes(here ^ escape_bytes);
+      marks = escapes;
+      if (equal != 0) {
+        // Four equal bytes from a byte on: it and the next two equal their
+        // next. A run that goes on into the next word is told from its
+        // start.
+        marks |= equal & after_bytes(equal, 1) & after_bytes(equal, 2);
+        const std::size_t chain = chain_to_next_word(equal);
+        if (chain < 8) marks |= flag_of_byte(chain);
+      }
+    }
     if (marks == 0) {
       word(here, 8);
       at += 8;

@@ -68,9 +68,13 @@ FoundPicture find_picture(std::span<const std::uint8_t> file, std::string_view f
   std::vector<Reading> readings;
   std::unique_ptr<KoalaPicture[]> more;
   KoalaPicture* target = &picture;
+  std::vector<int> ranks;
+  ranks.reserve(found.tried.size());
+  for (const PictureFormat* format : found.tried) ranks.push_back(evidence_rank(*format));
   for (int rank = 0; rank < kRanks && readings.empty(); ++rank) {
-    for (const PictureFormat* format : found.tried) {
-      if (evidence_rank(*format) != rank) continue;
+    for (std::size_t i = 0; i < found.tried.size(); ++i) {
+      if (ranks[i] != rank) continue;
+      const PictureFormat* format = found.tried[i];
       const std::optional<ReadFormat> read = read_format_file(*format, file, trust, *target);
       if (!read) continue;
       readings.push_back({format, *read, target});

@@ -10,7 +10,7 @@ namespace bitmosaic {
 namespace {
 
 ImportResult import_png(std::span<const std::uint8_t> file, const std::string& name,
-                        int palette) {
+                        int palette, KoalaPicture* into) {
   ImportResult result;
   const PngRead read = read_png(file, is_importable_size);
   if (!read.problem.empty()) {
@@ -25,7 +25,7 @@ ImportResult import_png(std::span<const std::uint8_t> file, const std::string& n
     return result;
   }
   result.imported = true;
-  result.picture = conversion.picture;
+  (into != nullptr ? *into : result.picture) = conversion.picture;
   const std::string distance =
       conversion.farthest > 0 ? formatted(" (colours up to %i away)", conversion.farthest) : "";
   result.description = formatted("Image %ix%i, palette %s%s, background %i [%s]",
@@ -77,9 +77,10 @@ std::string not_found(const FoundPicture& found, const std::string& name) {
 // A picture of the table's formats. One result object throughout, so that
 // it is built where the caller keeps it.
 ImportResult import_picture(std::span<const std::uint8_t> file, const std::string& name,
-                            std::string_view format_word) {
+                            std::string_view format_word, KoalaPicture* into) {
   ImportResult result;
-  const FoundPicture found = find_picture(file, name, format_word, result.picture);
+  const FoundPicture found =
+      find_picture(file, name, format_word, into != nullptr ? *into : result.picture);
   if (found.format == nullptr) {
     result.error = not_found(found, name);
     return result;
@@ -92,9 +93,10 @@ ImportResult import_picture(std::span<const std::uint8_t> file, const std::strin
 }  // namespace
 
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette, std::string_view format_word) {
-  if (format_word.empty() && has_png_signature(file)) return import_png(file, name, palette);
-  return import_picture(file, name, format_word);
+                         int palette, std::string_view format_word, KoalaPicture* into) {
+  if (format_word.empty() && has_png_signature(file))
+    return import_png(file, name, palette, into);
+  return import_picture(file, name, format_word, into);
 }
 
 }  // namespace bitmosaic

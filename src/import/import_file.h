@@ -14,7 +14,9 @@ namespace bitmosaic {
 
 struct ImportResult {
   bool imported = false;
-  KoalaPicture picture;  // left uninitialised: holds anything when nothing was imported
+  // Left uninitialised: holds anything when nothing was imported, or when
+  // the caller named where the picture goes.
+  KoalaPicture picture;
   std::string description;  // one line on what was found, e.g. the image's palette
   std::string error;        // the whole message when nothing was imported
 };
@@ -23,7 +25,10 @@ struct ImportResult {
 // formats tried. `palette` is the index of the only palette an image's
 // colours are matched to, or -1 for any; `format_word`, where the user
 // named a format (or an extension), says which formats alone are tried.
+// The picture goes to `*into` where it is given (a run's result, spared a
+// copy), else to the result's own.
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
-                         int palette = -1, std::string_view format_word = {});
+                         int palette = -1, std::string_view format_word = {},
+                         KoalaPicture* into = nullptr);
 
 }  // namespace bitmosaic
