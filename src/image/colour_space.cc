@@ -284,30 +284,28 @@ void gaussian_blur(std::span<const float> in, std::span<float> out, int width, i
         static_cast<float>(std::exp(-i * i / (2 * sigma * sigma)));
   for (float& weight : kernel) weight = static_cast<float>(weight / sum);
 
-  const auto at = [channels](int width_, int x, int y, int c) {
-    return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+  const auto at = [width, channels](int x, int y, int c) {
+    return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
             static_cast<std::size_t>(x)) * static_cast<std::size_t>(channels) +
            static_cast<std::size_t>(c);
   };
+  // One direction at a time: across the rows (dx 1), then down the columns
+  // (dy 1), the border pixel repeated beyond the edges.
+  const auto pass = [&](std::span<const float> from, std::span<float> to, int dx, int dy) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        for (int c = 0; c < channels; ++c) {
+          float total = 0;
+          for (int i = -radius; i <= radius; ++i)
+            total += kernel[static_cast<std::size_t>(i + radius)] *
+                     from[at(std::clamp(x + i * dx, 0, width - 1),
+                             std::clamp(y + i * dy, 0, height - 1), c)];
+          to[at(x, y, c)] = total;
+        }
+  };
   std::vector<float> rows(in.size());
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < channels; ++c) {
-        float total = 0;
-        for (int i = -radius; i <= radius; ++i)
-          total += kernel[static_cast<std::size_t>(i + radius)] *
-                   in[at(width, std::clamp(x + i, 0, width - 1), y, c)];
-        rows[at(width, x, y, c)] = total;
-      }
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < channels; ++c) {
-        float total = 0;
-        for (int i = -radius; i <= radius; ++i)
-          total += kernel[static_cast<std::size_t>(i + radius)] *
-                   rows[at(width, x, std::clamp(y + i, 0, height - 1), c)];
-        out[at(width, x, y, c)] = total;
-      }
+  pass(in, rows, 1, 0);
+  pass(rows, out, 0, 1);
 }
 
 }  // namespace bitmosaic
