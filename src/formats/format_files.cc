@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/displayer.h"
+#include "picture/byte_cursor.h"
 #include "import/message.h"
 #include "report/info_report.h"
 
@@ -284,9 +285,9 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
                                            std::span<const std::uint8_t> file, Trust trust,
                                            KoalaPicture& picture) {
   const bool has_address = format.address_source != AddressSource::none;
+  ByteCursor in(file);
   ReadFormat read;
-  if (has_address && file.size() >= kAddressBytes)
-    read.file_address = static_cast<std::uint16_t>(file[0] | file[1] << 8);
+  if (has_address) read.file_address = in.u16_le();
   // `data` holds the format's bytes after the load address; Koala's own
   // data is unpacked straight into the picture.
   std::span<const std::uint8_t> data;
@@ -295,14 +296,19 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
   const PackingRule* rule = packing_rule(format.packing);
   if (format.packing == Packing::none) {
     if (file.size() != layout_file_size(format)) return std::nullopt;
-    data = file.subspan(has_address ? kAddressBytes : 0);
+    data = in.rest();
   } else {
-    if (rule == nullptr) return std::nullopt;  // the displayer is not read
-    const std::size_t least = kAddressBytes + rule->data_at + (rule->backwards ? 1 : 0);
-    if (file.size() < least) return std::nullopt;
-    const std::span<const std::uint8_t> after = file.subspan(kAddressBytes);
+    if (rule == nullptr || in.overrun) return std::nullopt;  // the displayer is not read
+    // No writer makes more than the largest packing of the data and a
+    // sector's slack: a longer file is not of the format, and nothing below
+    // is sized by it.
+    if (in.left() > kLargestPackedData) return std::nullopt;
+    const std::span<const std::uint8_t> after = in.rest();
+    ByteCursor frame(after);
     if (rule->header != nullptr &&
-        !std::equal(rule->header, rule->header + rule->header_length, after.begin()))
+        !std::ranges::equal(frame.peek(rule->header_length),
+                            std::span(reinterpret_cast<const std::uint8_t*>(rule->header),
+                                      rule->header_length)))
       return std::nullopt;
     if (trust == Trust::content_only) {
       // The writers' own load address, or a header where none is known.
@@ -312,13 +318,17 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       if (!vouched) return std::nullopt;
     }
     RunCoding coding = rule->coding;
-    if (rule->escape_at != kNowhere) coding.escape = after[rule->escape_at];
-    if (rule->second_escape_at != kNowhere) coding.long_escape = after[rule->second_escape_at];
-    std::span<const std::uint8_t> packed = after.subspan(rule->data_at);
-    std::array<std::uint8_t, kLargestFormatFile> reversed;
+    if (rule->escape_at != kNowhere) coding.escape = frame.from(rule->escape_at).byte();
+    if (rule->second_escape_at != kNowhere)
+      coding.long_escape = frame.from(rule->second_escape_at).byte();
+    ByteCursor coded = frame.from(rule->data_at);
+    if (coded.overrun) return std::nullopt;
+    std::span<const std::uint8_t> packed = coded.rest();
+    std::array<std::uint8_t, kLargestPackedData> reversed;
     if (rule->backwards) {
       // In file order a run is value, count, escape: read from the end it
       // is escape, count, value like any other.
+      if (packed.empty()) return std::nullopt;
       coding.escape = packed.back();
       packed = packed.first(packed.size() - 1);
       reverse_bytes(packed, reversed);
@@ -341,8 +351,11 @@ std::optional<ReadFormat> read_format_file(const PictureFormat& format,
       read.zero = zero_read(coding.zero);
     }
     if (!unpacking) return std::nullopt;
+    // Whoever names the format, a file ends at most a disk sector's slack
+    // after its packed data: a blank or foreign file that happens to unpack
+    // is no picture.
+    if (packed.size() - unpacking->consumed > kMostSlack) return std::nullopt;
     if (trust == Trust::content_only) {
-      if (packed.size() - unpacking->consumed > kMostSlack) return std::nullopt;
       // Exactly the picture, or the picture and the whole trailer.
       if (rule->end_marker && !unpacking->ended) return std::nullopt;
       if (unpacking->made != format.data_size && unpacking->made != unpacked.size())

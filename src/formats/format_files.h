@@ -46,8 +46,9 @@ bool write_format_file(const PictureFormat& format, const KoalaPicture& picture,
 // How much a reading may take on trust.
 enum class Trust {
   // The file's name or the user names the format: any load address (a
-  // picture keeps its own, whatever it is), and anything after the packed
-  // data.
+  // picture keeps its own, whatever it is), and data that need not come out
+  // at exactly the picture's size. At most a sector's slack may follow it,
+  // as below.
   named,
   // Only the content speaks: a packed file must carry the load address its
   // writers use (or its header), unpack to exactly the format's data, and
@@ -56,6 +57,11 @@ enum class Trust {
 };
 
 inline constexpr std::size_t kMostSlack = 253;
+
+// The most bytes after the load address that a packed file may hold: the
+// largest data (trailer included) packed at its worst, every byte a run of
+// three, plus a sector's slack and the frame of any packing.
+inline constexpr std::size_t kLargestPackedData = 3 * kLargestFormatData + kMostSlack + 64;
 
 struct ReadFormat {
   std::uint16_t file_address = 0;  // the file's own load address, where it has one

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+#include "picture/byte_cursor.h"
+
 namespace bitmosaic {
 namespace {
 
@@ -253,10 +255,10 @@ std::uint8_t cheapest_escape(std::span<const std::uint8_t> data) {
 std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const RunCoding& coding,
                                      std::span<std::uint8_t> out, std::size_t at_least) {
   Unpacking result;
+  ByteCursor in(packed);
   std::size_t made = 0;
-  std::size_t at = 0;
-  const std::size_t size = packed.size();
   const bool value_first = coding.order == RunOrder::value_then_count;
+  const bool end_marker = coding.zero == ZeroRun::as_end && !value_first;
   // Where the escape byte is the only command, bytes up to the next one are
   // copied as they are, found a word at a time.
   const bool one_command = coding.long_escape == kNoCommand &&
@@ -267,71 +269,75 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
   // literal bytes are copied a word at a time (all eight written, `made`
   // moving over those before an escape byte), short runs written as a word.
   // The rest, and every other coding, byte by byte below.
-  while (one_command && size - at >= 8 && out.size() - made >= 256 + 8) {
-    const std::uint64_t word = eight_bytes_at(&packed[at]);
+  while (one_command && in.left() >= 8 && out.size() - made >= 256 + 8) {
+    const std::uint64_t word = eight_bytes_at(in.peek(8).data());
     const std::uint64_t marks = zero_bytes(word ^ escapes);
     std::memcpy(&out[made], &word, sizeof word);
     if (marks == 0) {
       made += 8;
-      at += 8;
+      in.skip(8);
       continue;
     }
     const std::size_t literal = bytes_before_mark(marks);
     made += literal;
-    at += literal;
-    if (size - at < 3) break;  // a run that may be cut short
-    const std::uint8_t next = packed[at + 1];
-    if (coding.zero == ZeroRun::as_end && !value_first && next == 0) break;  // the end marker
-    const std::uint8_t value = value_first ? next : packed[at + 2];
-    std::size_t count = value_first ? packed[at + 2] : next;
+    in.skip(literal);
+    const std::span<const std::uint8_t> run = in.peek(3);
+    if (run.empty()) break;  // a run that may be cut short
+    if (end_marker && run[1] == 0) break;
+    const std::uint8_t value = value_first ? run[1] : run[2];
+    std::size_t count = value_first ? run[2] : run[1];
     if (count == 0) {
       result.saw_zero = true;
       count = coding.zero == ZeroRun::as_256 ? 256 : 0;
     }
-    at += 3;
+    in.skip(3);
     const std::uint64_t values = value * kEveryByte;
     std::memcpy(&out[made], &values, sizeof values);
     if (count > 8) std::memset(&out[made], value, count);
     made += count;
   }
-  while (made < out.size() && at < size) {
-    const std::uint8_t byte = packed[at];
+  while (made < out.size() && !in.at_end()) {
+    const std::uint8_t byte = in.peek(1)[0];
     std::size_t count = 0;
     std::uint8_t value = 0;
     if (byte == coding.escape) {
-      if (coding.zero == ZeroRun::as_end && !value_first && at + 1 < size && packed[at + 1] == 0) {
+      const std::span<const std::uint8_t> marker = in.peek(2);
+      if (end_marker && !marker.empty() && marker[1] == 0) {
         result.saw_zero = true;
         result.ended = true;
-        at += 2;
+        in.skip(2);
         break;
       }
-      if (size - at < 3) break;  // a run cut short: the data ends here
-      value = packed[at + (value_first ? 1 : 2)];
-      const std::uint8_t count_byte = packed[at + (value_first ? 2 : 1)];
-      at += 3;
+      const std::span<const std::uint8_t> run = in.peek(3);
+      if (run.empty()) break;  // a run cut short: the data ends here
+      in.skip(3);
+      value = run[value_first ? 1 : 2];
+      const std::uint8_t count_byte = run[value_first ? 2 : 1];
       count = count_byte;
       if (count_byte == 0) {
         result.saw_zero = true;
         count = coding.zero == ZeroRun::as_256 ? 256 : 0;
       }
     } else if (byte == coding.long_escape) {
-      if (size - at < 4) break;
-      count = packed[at + 1] | static_cast<std::size_t>(packed[at + 2]) << 8;
-      value = packed[at + 3];
-      at += 4;
+      const std::span<const std::uint8_t> run = in.peek(4);
+      if (run.empty()) break;
+      in.skip(4);
+      count = run[1] | static_cast<std::size_t>(run[2]) << 8;
+      value = run[3];
     } else if (byte == coding.literal_escape) {
-      if (size - at < 3) break;
-      count = packed[at + 1] | static_cast<std::size_t>(packed[at + 2]) << 8;
+      const std::span<const std::uint8_t> head = in.peek(3);
+      if (head.empty()) break;
+      count = head[1] | static_cast<std::size_t>(head[2]) << 8;
       if (count > out.size() - made) return std::nullopt;
-      if (size - at - 3 < count) break;
-      std::copy_n(packed.begin() + static_cast<std::ptrdiff_t>(at + 3), count,
-                  out.begin() + static_cast<std::ptrdiff_t>(made));
+      ByteCursor block = in.from(in.position() + 3);
+      const std::span<const std::uint8_t> literal = block.take(count);
+      if (block.overrun) break;
+      std::copy(literal.begin(), literal.end(), out.begin() + static_cast<std::ptrdiff_t>(made));
       made += count;
-      at += 3 + count;
+      in = block;
       continue;
     } else if (coding.bare_literals) {
-      out[made++] = byte;
-      ++at;
+      out[made++] = in.byte();
       continue;
     } else {
       return std::nullopt;  // a byte that is no command
@@ -347,14 +353,16 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
     made += count;
   }
   // The end marker may follow the last byte.
-  if (!result.ended && made == out.size() && coding.zero == ZeroRun::as_end && !value_first &&
-      size - at >= 2 && packed[at] == coding.escape && packed[at + 1] == 0) {
-    result.ended = true;
-    result.saw_zero = true;
-    at += 2;
+  if (!result.ended && made == out.size() && end_marker) {
+    const std::span<const std::uint8_t> marker = in.peek(2);
+    if (!marker.empty() && marker[0] == coding.escape && marker[1] == 0) {
+      result.ended = true;
+      result.saw_zero = true;
+      in.skip(2);
+    }
   }
   if (made < (at_least == 0 ? out.size() : at_least)) return std::nullopt;
-  result.consumed = at;
+  result.consumed = in.position();
   result.made = made;
   return result;
 }
