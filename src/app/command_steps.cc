@@ -131,12 +131,10 @@ void apply_convert(const CommandSettings& settings, RunPictures& pictures) {
   // Transparent pixels lie over black, or over the background asked for.
   const Rgb matte =
       settings.background >= 0 ? palette[static_cast<std::size_t>(settings.background)] : Rgb{};
-  // Read piece by piece: a photograph's file never lies whole beside the
-  // decoder's buffers.
-  const OpenFile file = open_for_reading(*settings.source_path);
-  if (!file) die_with_usage("ERROR: File '%s' not found.", name.c_str());
+  // Read piece by piece (the driver opened it): a photograph's file never
+  // lies whole beside the decoder's buffers.
   const ImageLoad image =
-      load_image_for_conversion(reader_of(*file), name, settings.scale, matte);
+      load_image_for_conversion(reader_of(*pictures.source_reading), name, settings.scale, matte);
   if (!image.loaded) die_with_usage("%s", image.error.c_str());
   const ConvertedPicture converted =
       convert_picture(image.image, palette, {settings.dither, settings.background});

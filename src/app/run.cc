@@ -113,22 +113,56 @@ std::string name_destination(const CommandSettings& settings, const Command& com
   return destination;
 }
 
-// The largest file an import reads; no picture in any form comes near it.
+// The largest file our own commands read; no picture in any form, and no
+// photograph worth converting, comes near it.
 constexpr std::size_t kLargestSourceFile = 64u << 20;
 
-// Reads a source of any kind or ends the run; returns the file's size. A
-// file over the limit is refused by its size, before a byte is read.
-std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::int64_t size = 0;
-  const LoadResult loaded = path_exists(path)
-                                ? load_whole_file(path, kLargestSourceFile, bytes, &size)
-                                : LoadResult::unreadable;
-  if (loaded == LoadResult::loaded) return size;
-  if (loaded == LoadResult::wrong_size)
+// Opens a source of our own commands or ends the run, saying what stands in
+// the way: nothing there, not a regular file, the system's refusal, or a
+// size over the cap (told from the size alone, before a byte is read).
+OpenedFile open_source(const std::string& path) {
+  OpenedFile opened = open_source_file(path);
+  switch (opened.status) {
+    case OpenStatus::opened:
+      break;
+    case OpenStatus::missing:
+      die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
+    case OpenStatus::not_regular:
+      die_with_usage("ERROR: File '%s' is not a regular file.", in_message(path).c_str());
+    case OpenStatus::refused:
+      die_with_usage("ERROR: File '%s' could not be read (%s).", in_message(path).c_str(),
+                     opened.reason.c_str());
+  }
+  if (opened.size < 0 || static_cast<std::uint64_t>(opened.size) > kLargestSourceFile)
     die_with_usage("ERROR: File '%s' is too large to read (%lld bytes, more than %u MiB).",
-                   in_message(path).c_str(), static_cast<long long>(size),
+                   in_message(path).c_str(), static_cast<long long>(opened.size),
                    static_cast<unsigned>(kLargestSourceFile >> 20));
-  die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
+  return opened;
+}
+
+// Reads all of an open source or ends the run.
+void read_source(FileReading& file, const std::string& path, std::span<std::uint8_t> bytes) {
+  if (!read_all_of(file, bytes))
+    die_with_usage("ERROR: File '%s' could not be read (%s).", in_message(path).c_str(),
+                   "it ended early");
+}
+
+// Reads a source of any kind or ends the run; returns the file's size.
+std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  const OpenedFile opened = open_source(path);
+  bytes.resize(static_cast<std::size_t>(opened.size));
+  read_source(*opened.file, path, bytes);
+  return opened.size;
+}
+
+// Loads the Koala picture of one of our own commands or ends the run.
+std::int64_t load_own_picture(const std::string& path, KoalaPicture& picture) {
+  const OpenedFile opened = open_source(path);
+  if (opened.size != static_cast<std::int64_t>(picture.size()))
+    die_with_usage("ERROR: Wrong filesize for '%s' (%lld).", in_message(path).c_str(),
+                   static_cast<long long>(opened.size));
+  read_source(*opened.file, path, picture);
+  return opened.size;
 }
 
 void start_working(Start start, const KoalaPicture& source, KoalaPicture& working) {
@@ -206,16 +240,19 @@ int run_bitmosaic(int argc, char** argv) {
   std::vector<std::uint8_t> source_file;
   FormatFile format_file;  // its block left uninitialised too
   std::int64_t source_size = 0;
+  OpenedFile reading;
   switch (command.source) {
     case Source::koala_picture:
-      source_size = load_picture(*settings.source_path, source);
+      source_size = command.tells_read_problems
+                        ? load_own_picture(*settings.source_path, source)
+                        : load_picture(*settings.source_path, source);
       break;
     case Source::any_file:
       source_size = load_source_file(*settings.source_path, source_file);
       break;
     case Source::read_by_command:
-      if (!path_exists(*settings.source_path))
-        die_with_usage("ERROR: File '%s' not found.", in_message(*settings.source_path).c_str());
+      reading = open_source(*settings.source_path);
+      source_size = reading.size;
       break;
   }
   if (command.second_picture) {
@@ -224,7 +261,9 @@ int run_bitmosaic(int argc, char** argv) {
   }
   start_working(command.start, source, working);
   if (command.apply != nullptr) {
-    RunPictures pictures{source, source_size, second, working, source_file, &format_file};
+    RunPictures pictures{source,      source_size,  second,
+                         working,     source_file,  &format_file,
+                         reading.file.get()};
     command.apply(settings, pictures);
   }
   if (command.output == Output::nothing) return 0;

@@ -58,22 +58,22 @@ constexpr Command kCommands[] = {
     {"png", &S::png, nullptr, Grammar::none, false, true,
      Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, ".out.png",
      ".kla", "ERROR: Destination '%s' is named like a Koala picture; png writes PNG images.",
-     kPaletteOption},
+     kPaletteOption, true},
     {"show", &S::show, nullptr, Grammar::none, false, false,
      Start::nothing, Output::nothing, nullptr, apply_show, Source::koala_picture, nullptr,
-     nullptr, nullptr, kPaletteOption},
+     nullptr, nullptr, kPaletteOption, true},
     {"import", &S::import, nullptr, Grammar::none, false, true,
      Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures.",
-     kPaletteOption | kFormatOption},
+     kPaletteOption | kFormatOption, true},
     {"convert", &S::convert, nullptr, Grammar::none, false, true,
      Start::built, Output::koala_picture, ".kla", apply_convert, Source::read_by_command, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; convert writes Koala pictures.",
-     kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption},
+     kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption, true},
     // The default destination's suffix is the format's (see export_format).
     {"export", &S::export_picture, nullptr, Grammar::none, false, true,
      Start::nothing, Output::format_file, nullptr, apply_export, Source::koala_picture, nullptr,
-     nullptr, nullptr, kFormatOption | kBorderOption},
+     nullptr, nullptr, kFormatOption | kBorderOption, true},
 };
 
 }  // namespace

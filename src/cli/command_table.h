@@ -12,6 +12,7 @@
 namespace bitmosaic {
 
 struct FormatFile;
+struct FileReading;
 
 // What numbers follow a command word.
 enum class Grammar {
@@ -57,6 +58,7 @@ struct RunPictures {
   KoalaPicture& working;       // what the run saves
   std::span<const std::uint8_t> source_file;  // the bytes, for rows that take any file
   FormatFile* format_file = nullptr;  // what rows with Output::format_file save
+  FileReading* source_reading = nullptr;  // the open source, for rows that read it themselves
 };
 
 using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);
@@ -82,6 +84,10 @@ struct Command {
   const char* refused_message = nullptr;
   // The "--name=VALUE" options it takes (cli/options.h), beside -r.
   unsigned options = 0;
+  // A source that cannot be read is named for what it is (a folder, a FIFO,
+  // a file the system will not open) instead of "not found", and any source
+  // is held to the size cap before a byte is read.
+  bool tells_read_problems = false;
 };
 
 // Every row, in the order the first word is compared with them.

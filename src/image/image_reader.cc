@@ -9,11 +9,9 @@ namespace bitmosaic {
 namespace {
 
 std::size_t read_bytes(void* context, std::uint8_t* buffer, std::size_t size) {
-  auto& position = *static_cast<BytesPosition*>(context);
-  const std::size_t count = std::min(size, position.bytes.size() - position.offset);
-  if (count > 0) std::memcpy(buffer, position.bytes.data() + position.offset, count);
-  position.offset += count;
-  return count;
+  const std::span<const std::uint8_t> piece = static_cast<ByteCursor*>(context)->take_up_to(size);
+  if (!piece.empty()) std::memcpy(buffer, piece.data(), piece.size());
+  return piece.size();
 }
 
 std::size_t read_file(void* context, std::uint8_t* buffer, std::size_t size) {
@@ -22,7 +20,7 @@ std::size_t read_file(void* context, std::uint8_t* buffer, std::size_t size) {
 
 }  // namespace
 
-ImageReader reader_of(BytesPosition& position) { return ImageReader{&position, read_bytes}; }
+ImageReader reader_of(ByteCursor& cursor) { return ImageReader{&cursor, read_bytes}; }
 
 ImageReader reader_of(FileReading& file) { return ImageReader{&file, read_file}; }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+#include "picture/byte_cursor.h"
+
 namespace bitmosaic {
 
 // Each call fills up to `size` bytes of `buffer` with the file's next bytes
@@ -16,12 +18,8 @@ struct ImageReader {
   std::size_t (*read)(void* context, std::uint8_t* buffer, std::size_t size) = nullptr;
 };
 
-// Reads from bytes in memory; `position` must outlive the reader.
-struct BytesPosition {
-  std::span<const std::uint8_t> bytes;
-  std::size_t offset = 0;
-};
-ImageReader reader_of(BytesPosition& position);
+// Reads from bytes in memory through `cursor`, which must outlive the reader.
+ImageReader reader_of(ByteCursor& cursor);
 
 // Reads an open file (see picture/picture_file.h), which must outlive the
 // reader.

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "picture/byte_cursor.h"
+
 namespace bitmosaic {
 
 // Everything libjpeg's callbacks and the jump back need, free of C++ objects
@@ -26,6 +28,9 @@ struct JpegDecoder {
   std::jmp_buf jump;
   bool created;
   bool too_many_scans;
+  bool too_much_work;
+  int counted_scan;              // the last scan whose blocks were counted
+  std::uint64_t blocks_scanned;  // blocks read by the scans so far
   ImageReader reader;
   std::uint8_t piece[64 * 1024];  // the file's bytes libjpeg works through
   // The first Exif segment's TIFF data (a segment holds at most 65533 bytes).
@@ -66,14 +71,29 @@ void on_message(j_common_ptr info, int level) {
 
 void no_output(j_common_ptr) {}
 
-// Called as each scan's data is taken in: a scan past the limit ends the
-// decoding before its coefficients are worked on.
+// Called as each scan's data is taken in: a scan past the limit, or one
+// that takes the blocks read past theirs, ends the decoding before its
+// coefficients are worked on.
 void count_scans(j_common_ptr info) {
   if (!info->is_decompressor) return;
   JpegDecoder& decoder = decoder_of(info);
-  if (decoder.info.input_scan_number <= kMostJpegScans) return;
-  decoder.too_many_scans = true;
-  std::snprintf(decoder.problem, sizeof decoder.problem, "more than %d scans", kMostJpegScans);
+  const int scan = decoder.info.input_scan_number;
+  if (scan > kMostJpegScans) {
+    decoder.too_many_scans = true;
+    std::snprintf(decoder.problem, sizeof decoder.problem, "more than %d scans", kMostJpegScans);
+    std::longjmp(decoder.jump, 1);
+  }
+  if (scan == decoder.counted_scan || !jpeg_has_multiple_scans(&decoder.info)) return;
+  decoder.counted_scan = scan;
+  for (int c = 0; c < decoder.info.comps_in_scan; ++c) {
+    const jpeg_component_info& component = *decoder.info.cur_comp_info[c];
+    decoder.blocks_scanned +=
+        std::uint64_t{component.width_in_blocks} * component.height_in_blocks;
+  }
+  if (decoder.blocks_scanned <= kMostJpegBlockScans) return;
+  decoder.too_much_work = true;
+  std::snprintf(decoder.problem, sizeof decoder.problem, "more than %llu blocks read by its scans",
+                static_cast<unsigned long long>(kMostJpegBlockScans));
   std::longjmp(decoder.jump, 1);
 }
 
@@ -131,6 +151,12 @@ boolean note_exif(j_decompress_ptr info) {
     skip_bytes(info, static_cast<long>(length));
     return TRUE;
   }
+  // A segment's length is 16 bits, so it always fits; checked all the same,
+  // as every length a file states is.
+  if (length > sizeof decoder.exif) {
+    skip_bytes(info, static_cast<long>(length));
+    return TRUE;
+  }
   for (std::size_t i = 0; i < length; ++i) decoder.exif[i] = next_byte(info);
   decoder.exif_size = length;
   decoder.has_exif = true;
@@ -138,29 +164,29 @@ boolean note_exif(j_decompress_ptr info) {
 }
 
 // The orientation tag (0x0112, one SHORT) of the first image directory of
-// EXIF's TIFF data, in either byte order; 1 where there is none.
-int exif_orientation(const std::uint8_t* tiff, std::size_t size) {
-  if (size < 8) return 1;
-  const bool big_endian = tiff[0] == 'M' && tiff[1] == 'M';
-  if (!big_endian && !(tiff[0] == 'I' && tiff[1] == 'I')) return 1;
-  const auto u16 = [&](std::size_t at) -> unsigned {
-    return big_endian ? tiff[at] << 8 | tiff[at + 1] : tiff[at + 1] << 8 | tiff[at];
-  };
-  const auto u32 = [&](std::size_t at) -> std::size_t {
-    return big_endian ? std::size_t{u16(at)} << 16 | u16(at + 2)
-                      : std::size_t{u16(at + 2)} << 16 | u16(at);
-  };
-  if (u16(2) != 42) return 1;
-  const std::size_t directory = u32(4);
-  if (directory > size - 2) return 1;
+// EXIF's TIFF data, in either byte order; 1 where there is none. Every
+// offset and count the data states is checked against what it holds.
+int exif_orientation(std::span<const std::uint8_t> tiff) {
+  ByteCursor in(tiff);
+  const std::span<const std::uint8_t> order = in.take(2);
+  if (order.empty()) return 1;
+  const bool big_endian = order[0] == 'M' && order[1] == 'M';
+  if (!big_endian && !(order[0] == 'I' && order[1] == 'I')) return 1;
+  const auto u16 = [big_endian](ByteCursor& at) { return big_endian ? at.u16_be() : at.u16_le(); };
+  const auto u32 = [big_endian](ByteCursor& at) { return big_endian ? at.u32_be() : at.u32_le(); };
+  if (u16(in) != 42) return 1;
+  const std::uint32_t directory_at = u32(in);
+  if (in.overrun) return 1;
+  ByteCursor directory = in.from(directory_at);
   const unsigned entries = u16(directory);
-  for (unsigned i = 0; i < entries; ++i) {
-    const std::size_t entry = directory + 2 + 12 * std::size_t{i};
-    if (entry > size - 12) break;
+  for (unsigned i = 0; i < entries && !directory.overrun; ++i) {
+    ByteCursor entry = directory.part(12);
+    if (entry.overrun) break;
     if (u16(entry) != 0x0112) continue;
     constexpr unsigned kShort = 3;
-    if (u16(entry + 2) != kShort || u32(entry + 4) != 1) return 1;
-    const unsigned value = u16(entry + 8);
+    const unsigned type = u16(entry);
+    if (type != kShort || u32(entry) != 1) return 1;
+    const unsigned value = u16(entry);
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
@@ -221,7 +247,7 @@ JpegHeader read_jpeg_header(JpegDecoder& decoder) {
   header.read = true;
   header.width = static_cast<int>(decoder.info.image_width);
   header.height = static_cast<int>(decoder.info.image_height);
-  header.orientation = decoder.has_exif ? exif_orientation(decoder.exif, decoder.exif_size) : 1;
+  header.orientation = decoder.has_exif ? exif_orientation(std::span(decoder.exif, decoder.exif_size)) : 1;
   return header;
 }
 
@@ -265,8 +291,10 @@ JpegRows read_jpeg_rows(JpegDecoder& decoder, Resampling& resampling, std::uint6
   // Made before the jump is set, so that a jump back destroys nothing.
   std::vector<std::uint8_t> row(std::size_t{decoder.info.output_width} *
                                 static_cast<std::size_t>(decoder.components));
-  if (setjmp(decoder.jump))
-    return decoder.too_many_scans ? JpegRows::too_many_scans : JpegRows::damaged;
+  if (setjmp(decoder.jump)) {
+    if (decoder.too_many_scans) return JpegRows::too_many_scans;
+    return decoder.too_much_work ? JpegRows::too_much_work : JpegRows::damaged;
+  }
   decoder.info.mem->max_memory_to_use = static_cast<long>(memory_limit);
   jpeg_start_decompress(&decoder.info);
   const bool inverted = decoder.info.saw_Adobe_marker;

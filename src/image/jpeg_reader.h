@@ -23,6 +23,12 @@ namespace bitmosaic {
 // progressive image may go over every coefficient again.
 inline constexpr int kMostJpegScans = 100;
 
+// The most blocks a progressive image's scans may read, each scan counting
+// the blocks of the components it holds: a refinement scan costs about as
+// much as any other, so a few scans over a huge image cost as much as a
+// hundred over a photograph.
+inline constexpr std::uint64_t kMostJpegBlockScans = 40'000'000;
+
 struct JpegDecoder;  // libjpeg's state; owned through JpegReader
 
 struct JpegDecoderDeleter {
@@ -56,7 +62,7 @@ bool choose_jpeg_scale(JpegDecoder& decoder, int eighths, int& width, int& heigh
 // rows it works on; the rows handed out come on top. False when damaged.
 bool jpeg_decoding_memory(JpegDecoder& decoder, std::uint64_t& memory);
 
-enum class JpegRows { complete, damaged, too_many_scans };
+enum class JpegRows { complete, damaged, too_many_scans, too_much_work };
 
 // Decodes every row at the chosen scale into `resampling`; libjpeg may hold
 // at most `memory_limit` bytes of whole-image buffers.

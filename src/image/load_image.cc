@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "image/gif_reader.h"
 #include "image/jpeg_reader.h"
@@ -33,14 +32,10 @@ constexpr KindRow kKinds[] = {
 constexpr std::uint64_t kResamplingMemory = std::uint64_t{2} << 20;
 constexpr std::uint64_t kResamplingMemoryPerColumn = 3 * sizeof(float);
 
-// An image of this size decoded whole, 4 bytes a pixel, and resampled. A
-// GIF screen is held to the same size, whatever little its frame needs: every
-// pixel of it goes through the resampling.
-bool fits_memory(int width, int height) {
+// The memory of an image whose decoder holds `held` bytes, resampled.
+bool fits_memory(std::uint64_t held, int width) {
   const auto columns = static_cast<std::uint64_t>(width);
-  return 4 * columns * static_cast<std::uint64_t>(height) + kResamplingMemoryPerColumn * columns +
-             kResamplingMemory <=
-         kDecodingMemoryLimit;
+  return held + kResamplingMemoryPerColumn * columns + kResamplingMemory <= kDecodingMemoryLimit;
 }
 
 std::string damaged(const std::string& name, const std::string& problem) {
@@ -50,6 +45,16 @@ std::string damaged(const std::string& name, const std::string& problem) {
 std::string too_large(const std::string& name, int width, int height) {
   return formatted("ERROR: Image '%s' is %ix%i; decoding it would need more than %i MB.",
                    name.c_str(), width, height, static_cast<int>(kDecodingMemoryLimit >> 20));
+}
+
+// The message for an image over the caps on its size, or empty.
+std::string over_caps(const std::string& name, int width, int height) {
+  const char* format = "ERROR: Image '%s' is too large (%ix%i; at most %i pixels).";
+  if (width > kLongestImageSide || height > kLongestImageSide)
+    return formatted(format, name.c_str(), width, height, kLongestImageSide);
+  if (std::int64_t{width} * height > kLargestImageArea)
+    return formatted(format, name.c_str(), width, height, static_cast<int>(kLargestImageArea));
+  return {};
 }
 
 std::string describe(int width, int height, const Placement& placement) {
@@ -74,28 +79,53 @@ void finish(ImageLoad& load, const Resampling& resampling) {
   load.description = describe(load.width, load.height, load.placement);
 }
 
-// A PNG image, decoded whole with alpha by its reader.
-void load_png(ImageLoad& load, std::span<const std::uint8_t> file, const std::string& name,
-              ScaleMode mode, Rgb matte) {
-  const PngRead read = read_png(file, fits_memory);
-  const RgbImage& image = read.image;
-  load.width = image.width;
-  load.height = image.height;
+// A PNG image, its rows resampled as they are decoded (with alpha).
+struct PngLoading {
+  ImageLoad* load;
+  const std::string* name;
+  ScaleMode mode;
+  Rgb matte;
+  Resampling resampling;
+  std::string refusal;  // why the image was not wanted
+};
+
+bool png_wanted(void* context, const PngShape& shape) {
+  auto& loading = *static_cast<PngLoading*>(context);
+  ImageLoad& load = *loading.load;
+  load.width = shape.width;
+  load.height = shape.height;
+  loading.refusal = over_caps(*loading.name, shape.width, shape.height);
+  if (!loading.refusal.empty()) return false;
+  // An interlaced image is held whole, 4 bytes a pixel; any other one row.
+  const auto row = 4 * static_cast<std::uint64_t>(shape.width);
+  if (!fits_memory(shape.interlaced ? row * static_cast<std::uint64_t>(shape.height) : row,
+                   shape.width)) {
+    loading.refusal = too_large(*loading.name, shape.width, shape.height);
+    return false;
+  }
+  load.placement = place_image(shape.width, shape.height, loading.mode);
+  loading.resampling = start_resampling(shape.width, shape.height, shape.width, shape.height,
+                                        Orientation{}, load.placement, loading.matte);
+  return true;
+}
+
+void take_png_row(void* context, int y, const std::uint8_t* row) {
+  add_row(static_cast<PngLoading*>(context)->resampling, y, row, 4);
+}
+
+void load_png(ImageLoad& load, ImageReader file, const std::string& name, ScaleMode mode,
+              Rgb matte) {
+  PngLoading loading{&load, &name, mode, matte, {}, {}};
+  const PngRowsRead read = read_png_rows(file, {&loading, png_wanted, take_png_row});
   if (!read.problem.empty()) {
     load.error = damaged(name, read.problem);
     return;
   }
-  if (!image.pixels) {
-    load.error = too_large(name, image.width, image.height);
+  if (!read.read) {
+    load.error = loading.refusal;
     return;
   }
-  load.placement = place_image(image.width, image.height, mode);
-  Resampling resampling = start_resampling(image.width, image.height, image.width, image.height,
-                                           Orientation{}, load.placement, matte);
-  const std::size_t row_size = 4 * static_cast<std::size_t>(image.width);
-  for (int y = 0; y < image.height; ++y)
-    add_row(resampling, y, image.pixels.get() + row_size * static_cast<std::size_t>(y), 4);
-  finish(load, resampling);
+  finish(load, loading.resampling);
 }
 
 void load_gif(ImageLoad& load, ImageReader file, const std::string& name, ScaleMode mode,
@@ -108,8 +138,9 @@ void load_gif(ImageLoad& load, ImageReader file, const std::string& name, ScaleM
   }
   load.width = header.width;
   load.height = header.height;
-  if (!fits_memory(header.width, header.height) ||
-      gif_decoding_memory(*reader) + kResamplingMemory > kDecodingMemoryLimit) {
+  load.error = over_caps(name, header.width, header.height);
+  if (!load.error.empty()) return;
+  if (!fits_memory(gif_decoding_memory(*reader), header.width)) {
     load.error = too_large(name, header.width, header.height);
     return;
   }
@@ -138,6 +169,8 @@ void load_jpeg(ImageLoad& load, ImageReader file, const std::string& name, Scale
     down = orientation.transposed ? stored_across : stored_down;
   };
   upright(load.width, load.height, header.width, header.height);
+  load.error = over_caps(name, load.width, load.height);
+  if (!load.error.empty()) return;
   load.placement = place_image(load.width, load.height, mode);
 
   // The smallest DCT scale that still gives every hires pixel a pixel.
@@ -170,6 +203,11 @@ void load_jpeg(ImageLoad& load, ImageReader file, const std::string& name, Scale
       return;
     case JpegRows::damaged:
       load.error = damaged(name, jpeg_problem(*reader));
+      return;
+    case JpegRows::too_much_work:
+      load.error = formatted(
+          "ERROR: Image '%s' is too large to decode: its scans read more than %llu blocks.",
+          name.c_str(), static_cast<unsigned long long>(kMostJpegBlockScans));
       return;
     case JpegRows::too_many_scans:
       load.error = formatted(
@@ -223,10 +261,10 @@ ImageLoad load_image_for_conversion(std::span<const std::uint8_t> file, const st
     return load;
   }
   load.kind = kind->name;
-  BytesPosition position{file};
+  ByteCursor position(file);
   switch (kind->kind) {
     case ImageKind::png:
-      load_png(load, file, name, mode, matte);
+      load_png(load, reader_of(position), name, mode, matte);
       break;
     case ImageKind::jpeg:
       load_jpeg(load, reader_of(position), name, mode, matte);
@@ -261,23 +299,9 @@ ImageLoad load_image_for_conversion(ImageReader file, const std::string& name, S
       load_gif(load, whole, name, mode, matte);
       return load;
     case ImageKind::png:
-      break;
-  }
-  // libpng is handed the whole file.
-  std::vector<std::uint8_t> bytes;
-  constexpr std::size_t kPiece = 64 * 1024;
-  for (std::size_t count = 1; count > 0;) {
-    if (bytes.size() > kDecodingMemoryLimit) {
-      load.error = formatted("ERROR: Image '%s' is larger than %i MB.", name.c_str(),
-                             static_cast<int>(kDecodingMemoryLimit >> 20));
+      load_png(load, whole, name, mode, matte);
       return load;
-    }
-    const std::size_t size = bytes.size();
-    bytes.resize(size + kPiece);
-    count = whole.read(whole.context, bytes.data() + size, kPiece);
-    bytes.resize(size + count);
   }
-  load_png(load, bytes, name, mode, matte);
   return load;
 }
 

@@ -4,10 +4,12 @@
 // transparent pixels laid over a matte colour, and resampled in linear light
 // onto the grid of hires pixels as the geometry and --scale say.
 //
-// Nothing an input merely claims is allocated before it is checked: a
-// picture whose decoding would need more than kDecodingMemoryLimit is
-// refused from its header, and a progressive JPEG ends at its
-// kMostJpegScans-th scan. Nothing is printed; every message is data.
+// Nothing an input merely claims is allocated before it is checked: an
+// image over kLargestImageArea or kLongestImageSide, or one whose decoding
+// would need more than kDecodingMemoryLimit, is refused from its header, and
+// a progressive JPEG ends at its kMostJpegScans-th scan or once its scans
+// have read kMostJpegBlockScans blocks. Nothing is printed; every message is
+// data.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +23,16 @@
 
 namespace bitmosaic {
 
-// What decoding one image may hold at once, the file itself not counted.
-inline constexpr std::uint64_t kDecodingMemoryLimit = std::uint64_t{256} << 20;
+// What decoding one image may hold at once, the file itself not counted: a
+// progressive JPEG's coefficients, an interlaced image held whole.
+inline constexpr std::uint64_t kDecodingMemoryLimit = std::uint64_t{96} << 20;
+
+// The largest image taken, told from its header before anything is decoded:
+// its pixels bound the time every decoder spends (the JPEG decoder's too,
+// where it decodes at an eighth of the size), and its longest side the rows
+// held. A 24-megapixel photograph and the widest JPEG and GIF fit.
+inline constexpr std::int64_t kLargestImageArea = 32'000'000;
+inline constexpr int kLongestImageSide = 65535;
 
 struct ImageLoad {
   bool loaded = false;
@@ -39,10 +49,9 @@ struct ImageLoad {
 ImageLoad load_image_for_conversion(std::span<const std::uint8_t> file, const std::string& name,
                                     ScaleMode mode, Rgb matte);
 
-// The same, with the file's bytes read as they are needed: a JPEG or GIF is
-// decoded from pieces, so a photograph's file never lies whole beside the
-// decoder's buffers; a PNG file is read whole (at most kDecodingMemoryLimit
-// bytes), as libpng is handed it.
+// The same, with the file's bytes read as they are needed: every kind is
+// decoded from pieces and its rows resampled as they come, so a
+// photograph's file never lies whole beside the decoder's buffers.
 ImageLoad load_image_for_conversion(ImageReader file, const std::string& name, ScaleMode mode,
                                     Rgb matte);
 

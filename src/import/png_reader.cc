@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+
+#include "picture/byte_cursor.h"
 
 namespace bitmosaic {
 namespace {
@@ -29,12 +32,15 @@ constexpr std::size_t kMostChunks = std::size_t{1} << 20;
 // Everything the libpng callbacks and the jump back need, free of C++
 // objects with destructors: libpng reports errors by longjmp.
 struct Decoding {
-  const std::uint8_t* data;
-  std::size_t size;
-  std::size_t offset;
+  ImageReader source;
   std::size_t library_memory;  // what libpng and zlib hold now
   std::size_t chunks;          // chunk headers read so far
   png_uint_32 height;
+  // Where the rows are decoded: the whole image, or one row at a time.
+  std::uint8_t* pixels;
+  std::size_t row_size;
+  bool whole;
+  std::size_t handed;  // rows handed over so far
   bool reading_rows;   // the header is read; the rows are being decoded
   bool rows_complete;  // the last row is in; nothing more is read
   bool indexed;        // palette indexes, one byte a pixel, until expanded
@@ -54,7 +60,7 @@ bool last_row_done(png_structp png, const Decoding& decoding) {
 
 // The end of reading once the rows are complete is signalled like an error,
 // from the one place every byte passes through; decode tells the two apart.
-void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
+void read_from_source(png_structp png, png_bytep out, png_size_t length) {
   auto* decoding = static_cast<Decoding*>(png_get_io_ptr(png));
   if (decoding->reading_rows && last_row_done(png, *decoding)) {
     decoding->rows_complete = true;
@@ -63,9 +69,10 @@ void read_from_memory(png_structp png, png_bytep out, png_size_t length) {
   if ((png_get_io_state(png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR &&
       ++decoding->chunks > kMostChunks)
     png_error(png, "too many chunks");
-  if (length > decoding->size - decoding->offset) png_error(png, "file ends early");
-  std::memcpy(out, decoding->data + decoding->offset, length);
-  decoding->offset += length;
+  std::size_t done = 0;
+  for (std::size_t count = 1; done < length && count > 0; done += count)
+    count = decoding->source.read(decoding->source.context, out + done, length - done);
+  if (done < length) png_error(png, "file ends early");
 }
 
 void on_error(png_structp png, png_const_charp message) {
@@ -118,8 +125,54 @@ void bound_the_reader(png_structp png) {
 
 enum class Stage { header, pixels, failed };
 
-// Reads the header into the image's size; when `wanted`, the pixels too.
-Stage decode(Decoding& decoding, RgbImage& image, bool (*wanted)(int, int)) {
+// Where the pixels go: into `image` whole, or row by row to `rows`.
+struct Target {
+  RgbImage* image = nullptr;
+  const PngRows* rows = nullptr;
+};
+
+std::size_t expand_row(std::uint8_t* row, std::size_t width, const Decoding& decoding,
+                       int& stray_index);
+
+// Hands row `y` over (palette indexes expanded first); false, with the
+// problem noted, at an index beyond the palette.
+bool hand_over(Decoding& decoding, const Target& target, int y, std::uint8_t* row,
+               std::size_t width) {
+  if (decoding.indexed) {
+    int index = 0;
+    const std::size_t stray = expand_row(row, width, decoding, index);
+    if (stray < width) {
+      std::snprintf(decoding.problem, sizeof decoding.problem,
+                    "the pixel at %zu, %d has palette index %d; the palette has %d colours",
+                    stray, y, index, decoding.palette_size);
+      return false;
+    }
+  }
+  if (target.rows != nullptr) target.rows->take(target.rows->context, y, row);
+  return true;
+}
+
+// Hands over the rows read and not yet handed over: every row of an image
+// held whole, or the one row in the buffer. False at a stray palette index.
+bool hand_over_rest(Decoding& decoding, const Target& target) {
+  const std::size_t width = decoding.row_size / 4;
+  for (; decoding.handed < decoding.height; ++decoding.handed) {
+    std::uint8_t* row = decoding.pixels + (decoding.whole ? decoding.row_size * decoding.handed : 0);
+    if (!hand_over(decoding, target, static_cast<int>(decoding.handed), row, width)) return false;
+    if (!decoding.whole) {
+      ++decoding.handed;
+      return true;
+    }
+  }
+  return true;
+}
+
+// Reads the header into `shape`; when the target wants the image, the
+// pixels too, into the target's image or into `held`. Rows of an image held
+// whole are handed over once all are in.
+Stage decode(Decoding& decoding, PngShape& shape, const Target& target,
+             bool (*wanted)(void*, const PngShape&), void* context,
+             std::unique_ptr<std::uint8_t[]>& held) {
   png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &decoding, on_error,
                                              on_warning, &decoding, allocate_counted,
                                              free_counted);
@@ -127,14 +180,18 @@ Stage decode(Decoding& decoding, RgbImage& image, bool (*wanted)(int, int)) {
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    return decoding.rows_complete ? Stage::pixels : Stage::failed;
+    // The rows are complete where reading stopped after the last of them;
+    // the last is in the buffer, not yet handed over.
+    if (!decoding.rows_complete) return Stage::failed;
+    return hand_over_rest(decoding, target) ? Stage::pixels : Stage::failed;
   }
-  png_set_read_fn(png, &decoding, read_from_memory);
+  png_set_read_fn(png, &decoding, read_from_source);
   bound_the_reader(png);
   png_read_info(png, info);
-  image.width = static_cast<int>(png_get_image_width(png, info));
-  image.height = static_cast<int>(png_get_image_height(png, info));
-  if (!wanted(image.width, image.height)) {
+  shape.width = static_cast<int>(png_get_image_width(png, info));
+  shape.height = static_cast<int>(png_get_image_height(png, info));
+  shape.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+  if (!wanted(context, shape)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return Stage::header;
   }
@@ -162,56 +219,59 @@ Stage decode(Decoding& decoding, RgbImage& image, bool (*wanted)(int, int)) {
   }
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  const std::size_t width = static_cast<std::size_t>(image.width);
+  const std::size_t width = static_cast<std::size_t>(shape.width);
+  const auto height = static_cast<std::size_t>(shape.height);
   if (png_get_rowbytes(png, info) != (decoding.indexed ? 1 : 4) * width)
     png_error(png, "unexpected row layout");
-  // Allocated only for a size the caller wants; the image owns it, so a
-  // jump back leaves nothing behind.
-  const std::size_t row_size = 4 * width;
-  image.pixels.reset(new (std::nothrow)
-                         std::uint8_t[row_size * static_cast<std::size_t>(image.height)]);
-  if (!image.pixels) png_error(png, "out of memory");
-  decoding.height = static_cast<png_uint_32>(image.height);
+  // Allocated only for a size the caller wants: the whole image where it is
+  // kept or comes in passes, else one row.
+  decoding.row_size = 4 * width;
+  decoding.whole = target.image != nullptr || passes > 1;
+  std::unique_ptr<std::uint8_t[]>& owner = target.image != nullptr ? target.image->pixels : held;
+  owner.reset(new (std::nothrow)
+                  std::uint8_t[decoding.whole ? decoding.row_size * height : decoding.row_size]);
+  decoding.pixels = owner.get();
+  if (decoding.pixels == nullptr) png_error(png, "out of memory");
+  decoding.height = static_cast<png_uint_32>(shape.height);
   decoding.reading_rows = true;
-  for (int pass = 0; pass < passes; ++pass)
-    for (int y = 0; y < image.height; ++y)
-      png_read_row(png, image.pixels.get() + row_size * static_cast<std::size_t>(y), nullptr);
-  // Every row came without the stream being read on: it ended with them.
-  png_destroy_read_struct(&png, &info, nullptr);
-  return Stage::pixels;
-}
-
-// The palette indexes at the start of each row become four bytes a pixel,
-// from the right, so that every index is read before its bytes are written
-// over. Returns the problem with the first pixel whose index lies beyond the
-// palette, or nothing.
-std::string expand_palette(RgbImage& image, const Decoding& decoding) {
-  const std::size_t width = static_cast<std::size_t>(image.width);
-  for (int y = 0; y < image.height; ++y) {
-    std::uint8_t* row = image.pixels.get() + 4 * width * static_cast<std::size_t>(y);
-    std::size_t stray = width;
-    int stray_index = 0;
-    for (std::size_t x = width; x-- > 0;) {
-      const int index = row[x];
-      if (index >= decoding.palette_size) {
-        stray = x;
-        stray_index = index;
+  if (decoding.whole) {
+    for (int pass = 0; pass < passes; ++pass)
+      for (std::size_t y = 0; y < height; ++y)
+        png_read_row(png, decoding.pixels + decoding.row_size * y, nullptr);
+  } else {
+    for (std::size_t y = 0; y < height; ++y) {
+      png_read_row(png, decoding.pixels, nullptr);
+      if (!hand_over_rest(decoding, target)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return Stage::failed;
       }
-      const png_color& colour = decoding.palette[index];  // 256 entries, zero beyond the palette
-      row[4 * x] = colour.red;
-      row[4 * x + 1] = colour.green;
-      row[4 * x + 2] = colour.blue;
-      row[4 * x + 3] = decoding.alpha[index];
-    }
-    if (stray < width) {
-      char problem[160];
-      std::snprintf(problem, sizeof problem,
-                    "the pixel at %zu, %d has palette index %d; the palette has %d colours",
-                    stray, y, stray_index, decoding.palette_size);
-      return problem;
     }
   }
-  return {};
+  // Every row came without the stream being read on: it ended with them.
+  png_destroy_read_struct(&png, &info, nullptr);
+  return hand_over_rest(decoding, target) ? Stage::pixels : Stage::failed;
+}
+
+// The palette indexes at the start of a row become four bytes a pixel, from
+// the right, so that every index is read before its bytes are written over.
+// Returns the first pixel whose index lies beyond the palette (its index in
+// `stray_index`), or `width`.
+std::size_t expand_row(std::uint8_t* row, std::size_t width, const Decoding& decoding,
+                       int& stray_index) {
+  std::size_t stray = width;
+  for (std::size_t x = width; x-- > 0;) {
+    const int index = row[x];
+    if (index >= decoding.palette_size) {
+      stray = x;
+      stray_index = index;
+    }
+    const png_color& colour = decoding.palette[index];  // 256 entries, zero beyond the palette
+    row[4 * x] = colour.red;
+    row[4 * x + 1] = colour.green;
+    row[4 * x + 2] = colour.blue;
+    row[4 * x + 3] = decoding.alpha[index];
+  }
+  return stray;
 }
 
 }  // namespace
@@ -222,15 +282,36 @@ bool has_png_signature(std::span<const std::uint8_t> file) {
 
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height)) {
   PngRead result;
+  ByteCursor bytes(file);
   Decoding decoding{};
-  decoding.data = file.data();
-  decoding.size = file.size();
-  const Stage stage = decode(decoding, result.image, wanted);
+  decoding.source = reader_of(bytes);
+  PngShape shape;
+  const Target target{&result.image, nullptr};
+  using SizeWanted = bool (*)(int, int);
+  const auto size_wanted = [](void* context, const PngShape& header) {
+    return (*static_cast<SizeWanted*>(context))(header.width, header.height);
+  };
+  std::unique_ptr<std::uint8_t[]> unused;
+  const Stage stage =
+      decode(decoding, shape, target, size_wanted, &wanted, unused);
+  result.image.width = shape.width;
+  result.image.height = shape.height;
   if (stage == Stage::failed)
     result.problem = decoding.problem[0] != '\0' ? decoding.problem : "out of memory";
-  if (stage == Stage::pixels && decoding.indexed)
-    result.problem = expand_palette(result.image, decoding);
-  if (stage != Stage::pixels || !result.problem.empty()) result.image.pixels.reset();
+  if (stage != Stage::pixels) result.image.pixels.reset();
+  return result;
+}
+
+PngRowsRead read_png_rows(ImageReader source, const PngRows& rows) {
+  PngRowsRead result;
+  Decoding decoding{};
+  decoding.source = source;
+  std::unique_ptr<std::uint8_t[]> held;
+  const Stage stage =
+      decode(decoding, result.shape, {nullptr, &rows}, rows.wanted, rows.context, held);
+  if (stage == Stage::failed)
+    result.problem = decoding.problem[0] != '\0' ? decoding.problem : "out of memory";
+  result.read = stage == Stage::pixels;
   return result;
 }
 

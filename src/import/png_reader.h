@@ -18,6 +18,8 @@
 #include <span>
 #include <string>
 
+#include "image/image_reader.h"
+
 namespace bitmosaic {
 
 // Four bytes a pixel, row by row: red, green, blue and alpha (255 where the
@@ -36,9 +38,10 @@ struct RgbImage {
   }
 };
 
-// The longest side of an image that any caller may want; libpng refuses a
-// longer one in the header, before anything is allocated for it.
-inline constexpr int kLongestPngSide = 16384;
+// The longest side libpng is let read from a header: PNG's own largest. A
+// caller's `wanted` refuses what it cannot take, before anything is
+// allocated for it, so that the caller can say why.
+inline constexpr int kLongestPngSide = 0x7FFFFFFF;
 
 // What libpng and zlib may hold at once while reading, rows of the widest
 // image included; the pixels themselves come on top.
@@ -57,5 +60,30 @@ struct PngRead {
 // problem text and no pixels. `wanted` bounds the pixels' memory: 4 bytes a
 // pixel of the size it accepts.
 PngRead read_png(std::span<const std::uint8_t> file, bool (*wanted)(int width, int height));
+
+// What a PNG header says of the image before any pixel is read.
+struct PngShape {
+  int width = 0, height = 0;
+  bool interlaced = false;  // Adam7: the rows come in seven passes, so it is held whole
+};
+
+// Where rows read one at a time go: each row once, top to bottom, four bytes
+// a pixel as RgbImage holds them.
+struct PngRows {
+  void* context = nullptr;
+  // Whether to read the pixels of an image of this shape at all.
+  bool (*wanted)(void* context, const PngShape& shape) = nullptr;
+  void (*take)(void* context, int y, const std::uint8_t* row) = nullptr;
+};
+
+struct PngRowsRead {
+  PngShape shape;       // once the header was read
+  bool read = false;    // every row went to `take`
+  std::string problem;  // as PngRead's
+};
+
+// Reads the image from `source` in pieces and hands its rows over as they
+// are decoded: only an interlaced image is held whole, 4 bytes a pixel.
+PngRowsRead read_png_rows(ImageReader source, const PngRows& rows);
 
 }  // namespace bitmosaic

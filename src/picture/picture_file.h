@@ -57,9 +57,45 @@ using OpenFile = std::unique_ptr<FileReading, FileReadingCloser>;
 // as path_exists); null otherwise.
 OpenFile open_for_reading(const std::string& path);
 
+// What stands between a name and its bytes.
+enum class OpenStatus {
+  opened,
+  missing,      // nothing of that name (a link that leads nowhere included)
+  not_regular,  // a folder, a FIFO, a device
+  refused,      // the system would not open it; `reason` gives its words
+};
+
+struct OpenedFile {
+  OpenFile file;          // when opened
+  std::int64_t size = 0;  // the file's size, when opened
+  OpenStatus status = OpenStatus::missing;
+  std::string reason;
+};
+
+// Opens the file at `path` for reading and says why where it cannot (never
+// blocks, as path_exists). The size is known before a byte is read.
+OpenedFile open_source_file(const std::string& path);
+
+// The bytes a reading takes from the system at once: a decoder that asks for
+// one byte at a time gets it from the piece in memory.
+inline constexpr std::size_t kReadingPiece = 64 * 1024;
+
 // Reads the file's next bytes into `buffer`, as many as it holds; returns
-// how many: 0 at the end of the file or when it cannot be read.
+// how many: 0 at the end of the file or when it cannot be read. Reads from
+// the system go in pieces of kReadingPiece bytes or more.
 std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer);
+
+// Fills `buffer` from the file's next bytes; false when the file ends first
+// or cannot be read.
+inline bool read_all_of(FileReading& file, std::span<std::uint8_t> buffer) {
+  std::size_t done = 0;
+  while (done < buffer.size()) {
+    const std::size_t got = read_next(file, buffer.subspan(done));
+    if (got == 0) return false;
+    done += got;
+  }
+  return true;
+}
 
 struct SaveResult {
   bool written = false;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -291,7 +292,9 @@ mode_t group_as_others(mode_t mode) {
 mode_t keep_ownership(int fd, const struct stat& old, mode_t mode) {
   if (::fchown(fd, old.st_uid, old.st_gid) == 0) return mode;
   // Not allowed to give the file away: keep at least the group if possible.
-  (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  // Where even that is refused, the mode bits below make up for it.
+  if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+  }
   struct stat now;
   if (::fstat(fd, &now) != 0) now.st_uid = now.st_gid = static_cast<uid_t>(-1);
   if (now.st_uid != old.st_uid) mode &= ~mode_t{S_ISUID};
@@ -566,9 +569,23 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
   return complete ? LoadResult::loaded : LoadResult::unreadable;
 }
 
+// Its piece is left uninitialised: only bytes read into it are handed out.
 struct FileReading {
   int fd;
+  // The piece read last, of which [next, end) is still to be handed out.
+  std::uint8_t piece[kReadingPiece];
+  std::size_t next = 0, end = 0;
 };
+
+namespace {
+
+OpenFile reading_of(int fd) {
+  OpenFile reading(new FileReading);
+  reading->fd = fd;
+  return reading;
+}
+
+}  // namespace
 
 void FileReadingCloser::operator()(FileReading* file) const {
   ::close(file->fd);
@@ -579,15 +596,54 @@ OpenFile open_for_reading(const std::string& path) {
   struct stat info;
   const int fd = open_regular_file(path, &info);
   if (fd < 0) return nullptr;
-  return OpenFile(new FileReading{fd});
+  return reading_of(fd);
+}
+
+OpenedFile open_source_file(const std::string& path) {
+  OpenedFile opened;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    opened.status = error == ENOENT || error == ENOTDIR ? OpenStatus::missing
+                                                        : OpenStatus::refused;
+    opened.reason = std::strerror(error);
+    return opened;
+  }
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    opened.status = OpenStatus::not_regular;
+    return opened;
+  }
+  opened.file = reading_of(fd);
+  opened.size = info.st_size;
+  opened.status = OpenStatus::opened;
+  return opened;
 }
 
 std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer) {
-  for (;;) {
-    const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
+  if (file.next == file.end && buffer.size() >= kReadingPiece) {
+    // Large enough to go straight from the system.
+    for (;;) {
+      const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
+      if (got < 0 && errno == EINTR) continue;
+      return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
   }
+  if (file.next == file.end) {
+    file.next = file.end = 0;
+    for (;;) {
+      const ssize_t got = ::read(file.fd, file.piece, sizeof file.piece);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return 0;
+      file.end = static_cast<std::size_t>(got);
+      break;
+    }
+  }
+  const std::size_t count = std::min(buffer.size(), file.end - file.next);
+  std::memcpy(buffer.data(), file.piece + file.next, count);
+  file.next += count;
+  return count;
 }
 
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
+#include <cstring>
 
 #include "picture/picture_file.h"
 #include "picture/utf16_win32.h"
@@ -228,9 +230,23 @@ LoadResult load_whole_file(const std::string& path, std::size_t limit,
   return complete ? LoadResult::loaded : LoadResult::unreadable;
 }
 
+// Its piece is left uninitialised: only bytes read into it are handed out.
 struct FileReading {
   HANDLE handle;
+  // The piece read last, of which [next, end) is still to be handed out.
+  std::uint8_t piece[kReadingPiece];
+  std::size_t next = 0, end = 0;
 };
+
+namespace {
+
+OpenFile reading_of(HANDLE file) {
+  OpenFile reading(new FileReading);
+  reading->handle = file;
+  return reading;
+}
+
+}  // namespace
 
 void FileReadingCloser::operator()(FileReading* file) const {
   CloseHandle(file->handle);
@@ -240,14 +256,63 @@ void FileReadingCloser::operator()(FileReading* file) const {
 OpenFile open_for_reading(const std::string& path) {
   HANDLE file = open_regular_file(path);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
-  return OpenFile(new FileReading{file});
+  return reading_of(file);
+}
+
+OpenedFile open_source_file(const std::string& path) {
+  OpenedFile opened;
+  const std::wstring wide = to_utf16(path);
+  const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = wide.empty() ? ERROR_INVALID_NAME : GetLastError();
+    opened.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                        ? OpenStatus::missing
+                        : OpenStatus::refused;
+    opened.reason = error_text(error);
+    return opened;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    opened.status = OpenStatus::not_regular;
+    return opened;
+  }
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    opened.status = OpenStatus::refused;
+    opened.reason = error_text(GetLastError());
+    return opened;
+  }
+  LARGE_INTEGER size;
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size)) {
+    CloseHandle(file);
+    opened.status = OpenStatus::not_regular;
+    return opened;
+  }
+  opened.file = reading_of(file);
+  opened.size = size.QuadPart;
+  opened.status = OpenStatus::opened;
+  return opened;
 }
 
 std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer) {
-  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
-  DWORD got = 0;
-  if (!ReadFile(file.handle, buffer.data(), wanted, &got, nullptr)) return 0;
-  return got;
+  if (file.next == file.end && buffer.size() >= kReadingPiece) {
+    // Large enough to go straight from the system.
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(file.handle, buffer.data(), wanted, &got, nullptr)) return 0;
+    return got;
+  }
+  if (file.next == file.end) {
+    DWORD got = 0;
+    file.next = file.end = 0;
+    if (!ReadFile(file.handle, file.piece, sizeof file.piece, &got, nullptr) || got == 0)
+      return 0;
+    file.end = got;
+  }
+  const std::size_t count = std::min(buffer.size(), file.end - file.next);
+  std::memcpy(buffer.data(), file.piece + file.next, count);
+  file.next += count;
+  return count;
 }
 
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {

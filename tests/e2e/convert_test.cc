@@ -83,8 +83,8 @@ TEST_F(ConvertCommand, AnImageThatCannotBeReadWritesNothing) {
        "ERROR: Image 'cut.png' is damaged (file ends early)."},
       {"cut.gif", gif.substr(0, gif.size() - 6),
        "ERROR: Image 'cut.gif' is damaged (Failed to read from given file)."},
-      {"huge.jpg", huge, "ERROR: Image 'huge.jpg' is 30000x30000; decoding it would need more "
-                         "than 256 MB."},
+      {"huge.jpg", huge, "ERROR: Image 'huge.jpg' is too large (30000x30000; at most 32000000 "
+                         "pixels)."},
       {"notes.txt", "words", "ERROR: File 'notes.txt' is not a PNG, JPEG or GIF image."},
   };
   for (const Case& c : cases) write_file(dir_.file(c.name), c.bytes);

@@ -432,21 +432,30 @@ const Refusal kRefusals[] = {
      },
      "ERROR: Image 'x' is damaged (Failed to read from given file)."},
     {"progressive JPEG claiming 30000x30000", [] { return jpeg_of_size(small_photo(2), 30000); },
-     "ERROR: Image 'x' is 30000x30000; decoding it would need more than 256 MB."},
+     "ERROR: Image 'x' is too large (30000x30000; at most 32000000 pixels)."},
+    {"interlaced PNG held whole past the memory budget",
+     [] {
+       // IHDR: colour type, compression, filter and interlace method at 25.
+       const std::string file = encode_rgb_png(4, 4, pixels(4, 4, [](int, int) { return kGrey; }));
+       const std::string sized =
+           png_with_word(png_with_word(file, 16, 5500, 12, 13), 20, 5500, 12, 13);
+       return png_with_word(sized, 25, 0x02000001, 12, 13);
+     },
+     "ERROR: Image 'x' is 5500x5500; decoding it would need more than 96 MB."},
     {"PNG claiming 10000x10000",
      [] {
        // IHDR: length at 8, type at 12, width at 16, height at 20, 13 bytes.
        const std::string file = encode_rgb_png(4, 4, pixels(4, 4, [](int, int) { return kGrey; }));
        return png_with_word(png_with_word(file, 16, 10000, 12, 13), 20, 10000, 12, 13);
      },
-     "ERROR: Image 'x' is 10000x10000; decoding it would need more than 256 MB."},
+     "ERROR: Image 'x' is too large (10000x10000; at most 32000000 pixels)."},
     {"GIF claiming a 20000x20000 screen",
      [] {
        GifFrame frame = small_gif();
        frame.screen_width = frame.screen_height = 20000;
        return encode_gif(frame);
      },
-     "ERROR: Image 'x' is 20000x20000; decoding it would need more than 256 MB."},
+     "ERROR: Image 'x' is too large (20000x20000; at most 32000000 pixels)."},
     {"progressive JPEG of 100 scans", [] { return small_photo(100); }, ""},
     {"progressive JPEG of 101 scans", [] { return small_photo(101); },
      "ERROR: Image 'x' has more than 100 scans; a progressive JPEG may have at most 100."},
