@@ -27,7 +27,7 @@ inline constexpr int kMostJpegScans = 100;
 // the blocks of the components it holds: a refinement scan costs about as
 // much as any other, so a few scans over a huge image cost as much as a
 // hundred over a photograph.
-inline constexpr std::uint64_t kMostJpegBlockScans = 40'000'000;
+inline constexpr std::uint64_t kMostJpegBlockScans = 24'000'000;
 
 struct JpegDecoder;  // libjpeg's state; owned through JpegReader
 
