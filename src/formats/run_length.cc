@@ -269,32 +269,42 @@ std::optional<Unpacking> unpack_runs(std::span<const std::uint8_t> packed, const
   // literal bytes are copied a word at a time (all eight written, `made`
   // moving over those before an escape byte), short runs written as a word.
   // The rest, and every other coding, byte by byte below.
-  while (one_command && in.left() >= 8 && out.size() - made >= 256 + 8) {
-    const std::uint64_t word = eight_bytes_at(in.peek(8).data());
-    const std::uint64_t marks = zero_bytes(word ^ escapes);
-    std::memcpy(&out[made], &word, sizeof word);
-    if (marks == 0) {
-      made += 8;
-      in.skip(8);
-      continue;
+  // The cursor hands the bulk over as one span, which the loop walks with
+  // its own bounds (each checked before its bytes are read) and gives back
+  // by what it took.
+  if (one_command) {
+    const std::span<const std::uint8_t> bulk = in.rest();
+    const std::uint8_t* const start = bulk.data();
+    const std::uint8_t* at = start;
+    const std::uint8_t* const end = start + bulk.size();
+    std::uint8_t* const put = out.data();
+    while (end - at >= 8 && out.size() - made >= 256 + 8) {
+      const std::uint64_t word = eight_bytes_at(at);
+      const std::uint64_t marks = zero_bytes(word ^ escapes);
+      std::memcpy(put + made, &word, sizeof word);
+      if (marks == 0) {
+        made += 8;
+        at += 8;
+        continue;
+      }
+      const std::size_t literal = bytes_before_mark(marks);
+      made += literal;
+      at += literal;
+      if (end - at < 3) break;  // a run that may be cut short
+      if (end_marker && at[1] == 0) break;
+      const std::uint8_t value = value_first ? at[1] : at[2];
+      std::size_t count = value_first ? at[2] : at[1];
+      if (count == 0) {
+        result.saw_zero = true;
+        count = coding.zero == ZeroRun::as_256 ? 256 : 0;
+      }
+      at += 3;
+      const std::uint64_t values = value * kEveryByte;
+      std::memcpy(put + made, &values, sizeof values);
+      if (count > 8) std::memset(put + made, value, count);
+      made += count;
     }
-    const std::size_t literal = bytes_before_mark(marks);
-    made += literal;
-    in.skip(literal);
-    const std::span<const std::uint8_t> run = in.peek(3);
-    if (run.empty()) break;  // a run that may be cut short
-    if (end_marker && run[1] == 0) break;
-    const std::uint8_t value = value_first ? run[1] : run[2];
-    std::size_t count = value_first ? run[2] : run[1];
-    if (count == 0) {
-      result.saw_zero = true;
-      count = coding.zero == ZeroRun::as_256 ? 256 : 0;
-    }
-    in.skip(3);
-    const std::uint64_t values = value * kEveryByte;
-    std::memcpy(&out[made], &values, sizeof values);
-    if (count > 8) std::memset(&out[made], value, count);
-    made += count;
+    in.skip(static_cast<std::size_t>(at - start));
   }
   while (made < out.size() && !in.at_end()) {
     const std::uint8_t byte = in.peek(1)[0];
