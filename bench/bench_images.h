@@ -11,8 +11,8 @@
 
 #include "convert/perceived_error.h"
 #include "image/colour_space.h"
-#include "import/png_reader.h"
-#include "preview/c64_palette.h"
+#include "image/png_reader.h"
+#include "image/c64_palette.h"
 
 namespace bench {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "picture/koala_picture.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace {
 

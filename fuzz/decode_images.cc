@@ -30,7 +30,7 @@
 #include "image/image_geometry.h"
 #include "image/load_image.h"
 #include "import/import_file.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 #include "preview/png_export.h"
 
 namespace bitmosaic {

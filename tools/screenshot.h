@@ -9,7 +9,7 @@
 #include <string>
 
 #include "picture/koala_picture.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

@@ -16,10 +16,11 @@
 #include "formats/format_files.h"
 #include "import/import_file.h"
 #include "picture/picture_file.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 #include "preview/terminal_preview.h"
+#include "base/colour_names.h"
 #include "report/info_report.h"
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
@@ -154,6 +155,28 @@ void apply_import(const CommandSettings& settings, RunPictures& pictures) {
                   &pictures.working);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
+}
+
+CommandFunction step_function(Step step) {
+  switch (step) {
+    case Step::none: return nullptr;
+    case Step::mask: return apply_mask;
+    case Step::del: return apply_del;
+    case Step::crop: return apply_crop;
+    case Step::delv: return apply_delv;
+    case Step::filter: return apply_filter;
+    case Step::replace: return apply_replace;
+    case Step::insert: return apply_insert;
+    case Step::info: return apply_info;
+    case Step::show: return apply_show;
+    case Step::merge: return apply_merge;
+    case Step::move: return apply_move;
+    case Step::colcopy: return apply_colcopy;
+    case Step::convert: return apply_convert;
+    case Step::import: return apply_import;
+    case Step::export_picture: return apply_export;
+  }
+  return nullptr;
 }
 
 const PictureFormat& export_format(const CommandSettings& settings) {

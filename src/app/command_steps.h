@@ -1,6 +1,6 @@
 // What each command does once its pictures are loaded: the progress line it
 // prints, if any, then the effect or report with the numbers it needs. The
-// command table names one of these per row.
+// command table names one of these per row by its step.
 #pragma once
 
 #include "cli/command_table.h"
@@ -23,6 +23,9 @@ void apply_colcopy(const CommandSettings& settings, RunPictures& pictures);
 void apply_convert(const CommandSettings& settings, RunPictures& pictures);
 void apply_import(const CommandSettings& settings, RunPictures& pictures);
 void apply_export(const CommandSettings& settings, RunPictures& pictures);
+
+// The function of `step`; nullptr for Step::none.
+CommandFunction step_function(Step step);
 
 // The format export writes: the one --format names, else the one the
 // destination's extension names. Ends the run when there is none, or when

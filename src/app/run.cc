@@ -15,14 +15,14 @@
 #include "cli/fatal.h"
 #include "cli/help_texts.h"
 #include "cli/parse_arguments.h"
-#include "cli/words.h"
+#include "base/words.h"
 #include "formats/format_files.h"
 #include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 #include "picture/picture_file.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 #include "preview/png_export.h"
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
@@ -260,11 +260,11 @@ int run_bitmosaic(int argc, char** argv) {
     load_picture(*settings.second_path, second);
   }
   start_working(command.start, source, working);
-  if (command.apply != nullptr) {
+  if (const CommandFunction apply = step_function(command.step); apply != nullptr) {
     RunPictures pictures{source,      source_size,  second,
                          working,     source_file,  &format_file,
                          reading.file.get()};
-    command.apply(settings, pictures);
+    apply(settings, pictures);
   }
   if (command.output == Output::nothing) return 0;
 

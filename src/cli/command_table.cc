@@ -1,6 +1,5 @@
 #include "cli/command_table.h"
 
-#include "app/command_steps.h"
 #include "cli/options.h"
 
 namespace bitmosaic {
@@ -10,69 +9,70 @@ using S = CommandSettings;
 constexpr const char* kKoala = ".out.kla";
 
 // Columns: keyword, flag, extra flag, numbers, second picture, destination
-// argument, start, output, default suffix, function; then, where they
+// argument, start, output, default suffix, step; then, where they
 // differ from the defaults, source, fallback suffix, refused suffix and its
 // message, options.
 constexpr Command kCommands[] = {
     {"mask", &S::mask, nullptr, Grammar::none, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::mask},
     {"imask", &S::imask, &S::invert_mask, Grammar::none, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_mask},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::mask},
     {"filter", &S::filter, nullptr, Grammar::none, false, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_filter},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::filter},
     {"del", &S::del, nullptr, Grammar::rectangle, false, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_del},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::del},
     {"crop", &S::crop, nullptr, Grammar::rectangle, false, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_crop},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::crop},
     {"delete", &S::delv, nullptr, Grammar::line_range, false, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_delv},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::delv},
     {"delv", &S::delv, nullptr, Grammar::line_range, false, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_delv},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::delv},
     // info takes a destination argument and ignores it: it writes nothing.
     {"info", &S::info, nullptr, Grammar::optional_cell, false, true,
-     Start::nothing, Output::nothing, nullptr, apply_info},
+     Start::nothing, Output::nothing, nullptr, Step::info},
     {"replacev", &S::replacev, nullptr, Grammar::one_row, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::replace},
     {"replaceh", &S::replaceh, nullptr, Grammar::one_column, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::replace},
     {"replace", &S::replace, nullptr, Grammar::rectangle, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_replace},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::replace},
     {"insert", &S::insert, nullptr, Grammar::rectangle, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::insert},
     {"insertv", &S::insertv, nullptr, Grammar::one_row, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::insert},
     {"inserth", &S::inserth, nullptr, Grammar::one_column, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_insert},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::insert},
     {"move", &S::move, nullptr, Grammar::two_offsets, false, true,
-     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+     Start::all_zeros, Output::koala_picture, kKoala, Step::move},
     {"movev", &S::movev, nullptr, Grammar::vertical_offset, false, true,
-     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+     Start::all_zeros, Output::koala_picture, kKoala, Step::move},
     {"moveh", &S::moveh, nullptr, Grammar::horizontal_offset, false, true,
-     Start::all_zeros, Output::koala_picture, kKoala, apply_move},
+     Start::all_zeros, Output::koala_picture, kKoala, Step::move},
     {"merge", &S::merge, nullptr, Grammar::none, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_merge},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::merge},
     {"merge+", &S::merge, &S::merge_plus, Grammar::none, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_merge},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::merge},
     {"colcopy", &S::colcopy, nullptr, Grammar::none, true, true,
-     Start::copy_of_source, Output::koala_picture, kKoala, apply_colcopy},
+     Start::copy_of_source, Output::koala_picture, kKoala, Step::colcopy},
     {"png", &S::png, nullptr, Grammar::none, false, true,
-     Start::copy_of_source, Output::png_image, ".png", nullptr, Source::koala_picture, ".out.png",
+     Start::copy_of_source, Output::png_image, ".png", Step::none, Source::koala_picture,
+     ".out.png",
      ".kla", "ERROR: Destination '%s' is named like a Koala picture; png writes PNG images.",
      kPaletteOption, true},
     {"show", &S::show, nullptr, Grammar::none, false, false,
-     Start::nothing, Output::nothing, nullptr, apply_show, Source::koala_picture, nullptr,
+     Start::nothing, Output::nothing, nullptr, Step::show, Source::koala_picture, nullptr,
      nullptr, nullptr, kPaletteOption, true},
     {"import", &S::import, nullptr, Grammar::none, false, true,
-     Start::built, Output::koala_picture, ".kla", apply_import, Source::any_file, kKoala,
+     Start::built, Output::koala_picture, ".kla", Step::import, Source::any_file, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; import writes Koala pictures.",
      kPaletteOption | kFormatOption, true},
     {"convert", &S::convert, nullptr, Grammar::none, false, true,
-     Start::built, Output::koala_picture, ".kla", apply_convert, Source::read_by_command, kKoala,
+     Start::built, Output::koala_picture, ".kla", Step::convert, Source::read_by_command, kKoala,
      ".png", "ERROR: Destination '%s' is named like a PNG image; convert writes Koala pictures.",
      kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption, true},
     // The default destination's suffix is the format's (see export_format).
     {"export", &S::export_picture, nullptr, Grammar::none, false, true,
-     Start::nothing, Output::format_file, nullptr, apply_export, Source::koala_picture, nullptr,
+     Start::nothing, Output::format_file, nullptr, Step::export_picture, Source::koala_picture, nullptr,
      nullptr, nullptr, kFormatOption | kBorderOption, true},
 };
 

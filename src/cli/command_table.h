@@ -63,6 +63,29 @@ struct RunPictures {
 
 using CommandFunction = void (*)(const CommandSettings& settings, RunPictures& pictures);
 
+// The step a row takes once its pictures are loaded: the progress line it
+// prints, then its effect or report. The run driver holds the function of
+// each (app/command_steps.h), so the table names them without knowing the
+// app.
+enum class Step {
+  none,  // the start and the output are the whole command
+  mask,
+  del,
+  crop,
+  delv,
+  filter,
+  replace,
+  insert,
+  info,
+  show,
+  merge,
+  move,
+  colcopy,
+  convert,
+  import,
+  export_picture,
+};
+
 struct Command {
   const char* keyword;
   bool CommandSettings::*flag;
@@ -73,7 +96,7 @@ struct Command {
   Start start;
   Output output;
   const char* default_suffix;  // replaces the source's extension when no destination is named
-  CommandFunction apply;       // nullptr: the start and the output are the whole command
+  Step step;
   Source source = Source::koala_picture;
   // The default destination's suffix when default_suffix would name the
   // source itself; nullptr where it cannot.

@@ -7,10 +7,10 @@
 #include "cli/numbers.h"
 #include "convert/convert_picture.h"
 #include "image/image_geometry.h"
-#include "cli/words.h"
+#include "base/words.h"
 #include "formats/picture_formats.h"
-#include "preview/c64_palette.h"
-#include "report/terminal_charset.h"
+#include "image/c64_palette.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {

@@ -12,7 +12,7 @@
 #include "cli/help_texts.h"
 #include "cli/numbers.h"
 #include "cli/options.h"
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {

@@ -11,7 +11,7 @@
 #include "image/colour_space.h"
 #include "image/linear_image.h"
 #include "picture/colour_grid.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

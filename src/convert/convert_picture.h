@@ -14,7 +14,7 @@
 #include "image/linear_image.h"
 #include "picture/colour_grid.h"
 #include "picture/koala_picture.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

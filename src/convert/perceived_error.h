@@ -10,7 +10,7 @@
 
 #include "image/linear_image.h"
 #include "picture/colour_grid.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

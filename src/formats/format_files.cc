@@ -6,8 +6,8 @@
 
 #include "formats/displayer.h"
 #include "picture/byte_cursor.h"
-#include "import/message.h"
-#include "report/info_report.h"
+#include "base/message.h"
+#include "base/colour_names.h"
 
 namespace bitmosaic {
 namespace {

@@ -1,6 +1,6 @@
 #include "formats/picture_formats.h"
 
-#include "cli/words.h"
+#include "base/words.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {

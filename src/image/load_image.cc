@@ -6,8 +6,8 @@
 #include "image/gif_reader.h"
 #include "image/jpeg_reader.h"
 #include "image/resample.h"
-#include "import/message.h"
-#include "import/png_reader.h"
+#include "base/message.h"
+#include "image/png_reader.h"
 
 namespace bitmosaic {
 namespace {

@@ -19,7 +19,7 @@
 #include "image/image_geometry.h"
 #include "image/image_reader.h"
 #include "image/linear_image.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "cli/words.h"
+#include "base/words.h"
 
 namespace bitmosaic {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "image/image_geometry.h"
 #include "picture/colour_grid.h"
-#include "import/message.h"
-#include "preview/c64_palette.h"
-#include "report/info_report.h"
+#include "base/message.h"
+#include "image/c64_palette.h"
+#include "base/colour_names.h"
 
 namespace bitmosaic {
 namespace {

@@ -27,7 +27,7 @@
 
 #include <string>
 
-#include "import/png_reader.h"
+#include "image/png_reader.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {

@@ -2,9 +2,9 @@
 
 #include "import/find_picture.h"
 #include "import/image_to_koala.h"
-#include "import/message.h"
-#include "import/png_reader.h"
-#include "report/info_report.h"
+#include "base/message.h"
+#include "image/png_reader.h"
+#include "base/colour_names.h"
 
 namespace bitmosaic {
 namespace {

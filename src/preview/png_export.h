@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "picture/koala_picture.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

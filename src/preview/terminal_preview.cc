@@ -7,7 +7,7 @@
 
 #include "image/colour_space.h"
 #include "preview/png_export.h"
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {

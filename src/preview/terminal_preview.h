@@ -6,7 +6,7 @@
 #include <array>
 
 #include "picture/koala_picture.h"
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 

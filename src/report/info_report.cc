@@ -2,16 +2,11 @@
 
 #include <cstdio>
 
-#include "report/terminal_charset.h"
+#include "base/colour_names.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {
-
-constexpr const char* kColourNames[16] = {
-    "black", "white",  "red",       "cyan",  "purple",      "green",
-    "blue",  "yellow", "orange",    "brown", "pink",        "dark grey",
-    "grey",  "light green", "light blue", "light grey",
-};
 
 // Glyph drawn for each two-bit pixel value; 0 shows the background as blanks.
 constexpr std::uint8_t kPixelGlyphs[4] = {' ', kMediumShade, kDarkShade,
@@ -68,8 +63,6 @@ void print_cell_detail(const KoalaPicture& source, int column, int row) {
 }
 
 }  // namespace
-
-const char* colour_name(int colour) { return kColourNames[colour & 0x0F]; }
 
 void print_info_report(const std::string& file_name, const KoalaPicture& source,
                        std::int64_t file_size, int column, int row) {

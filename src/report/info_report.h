@@ -9,10 +9,6 @@
 
 namespace bitmosaic {
 
-// Name of C64 colour `colour`; only the low four bits count, as on the
-// machine, so any byte value has a name.
-const char* colour_name(int colour);
-
 // The header facts of `source`, loaded from `file_name` with `file_size`
 // bytes, then, when `column` is not negative, the detail of that cell.
 void print_info_report(const std::string& file_name, const KoalaPicture& source,

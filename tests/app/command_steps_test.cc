@@ -26,7 +26,7 @@ std::string progress_of(const char* keyword, const CommandSettings& settings) {
   KoalaPicture working = source;
   RunPictures pictures{source, 10003, second, working, {}};
   ::testing::internal::CaptureStdout();
-  row(keyword).apply(settings, pictures);
+  step_function(row(keyword).step)(settings, pictures);
   return ::testing::internal::GetCapturedStdout();
 }
 

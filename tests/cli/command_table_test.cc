@@ -29,7 +29,7 @@ TEST(CommandTable, ACommandNamesADefaultDestinationExactlyWhenItWrites) {
       EXPECT_NE(Start::nothing, command.start) << command.keyword;
     }
     // A command that neither changes nor prints anything would do nothing.
-    if (command.apply == nullptr) {
+    if (command.step == Step::none) {
       EXPECT_TRUE(writes) << command.keyword;
     }
   }

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 #include "preview/png_export.h"
 #include "support/platform.h"
 #include "support/run_tool.h"

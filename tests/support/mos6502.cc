@@ -1,6 +1,6 @@
 #include "support/mos6502.h"
 
-#include "import/message.h"
+#include "base/message.h"
 
 namespace bitmosaic::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {

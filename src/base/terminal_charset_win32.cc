@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <io.h>
 
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 namespace bitmosaic {
 namespace {

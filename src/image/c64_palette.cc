@@ -1,4 +1,4 @@
-#include "preview/c64_palette.h"
+#include "image/c64_palette.h"
 
 namespace bitmosaic {
 namespace {

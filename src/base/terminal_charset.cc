@@ -1,4 +1,4 @@
-#include "report/terminal_charset.h"
+#include "base/terminal_charset.h"
 
 #include <cstdio>
 

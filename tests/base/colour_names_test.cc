@@ -1,4 +1,4 @@
-#include "report/info_report.h"
+#include "base/colour_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "import/message.h"
+#include "base/message.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "import/png_reader.h"
+#include "image/png_reader.h"
 
 #include <png.h>
 
