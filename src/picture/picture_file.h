@@ -122,6 +122,11 @@ struct SaveResult {
 //    run's own standard output through its descriptor, at its offset.
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path);
 
+// True when `first` and `second` lead to the same existing file as the
+// system sees it (the same device and inode, links followed; on Windows the
+// same volume and file index), whatever their spelling.
+bool is_same_file(const std::string& first, const std::string& second);
+
 // True when `path` leads to the very file, pipe or terminal that standard
 // output writes to (for example /dev/stdout), so that the run keeps its
 // progress lines off it.

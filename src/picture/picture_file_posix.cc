@@ -660,6 +660,12 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
   return result;
 }
 
+bool is_same_file(const std::string& first, const std::string& second) {
+  struct stat one, other;
+  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0 &&
+         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 bool is_standard_output(const std::string& path) {
   const int location = ::open(path.c_str(), kLocateOnly | O_CLOEXEC);
   if (location < 0) return false;

@@ -341,6 +341,18 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
   return replace_file(data, wide, known ? info.dwFileAttributes & kKept : 0);
 }
 
+bool is_same_file(const std::string& first, const std::string& second) {
+  const std::wstring one = to_utf16(first), other = to_utf16(second);
+  if (one.empty() || other.empty()) return false;
+  HANDLE a = open_to_look_at(one);
+  if (a == INVALID_HANDLE_VALUE) return false;
+  HANDLE b = open_to_look_at(other);
+  const bool same = b != INVALID_HANDLE_VALUE && same_file(a, b);
+  if (b != INVALID_HANDLE_VALUE) CloseHandle(b);
+  CloseHandle(a);
+  return same;
+}
+
 bool is_standard_output(const std::string& path) {
   const std::wstring wide = to_utf16(path);
   if (wide.empty()) return false;
