@@ -151,7 +151,7 @@ void apply_convert(const CommandSettings& settings, RunPictures& pictures) {
 void apply_import(const CommandSettings& settings, RunPictures& pictures) {
   const ImportResult imported =
       import_file(pictures.source_file, printable_name(*settings.source_path, stderr),
-                  settings.palette_named ? settings.palette : -1, settings.format_word,
+                  settings.palette_named ? settings.palette : -1, settings.from_word,
                   &pictures.working);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   print_progress("%s\n", imported.description.c_str());
@@ -174,55 +174,8 @@ CommandFunction step_function(Step step) {
     case Step::colcopy: return apply_colcopy;
     case Step::convert: return apply_convert;
     case Step::import: return apply_import;
-    case Step::export_picture: return apply_export;
   }
   return nullptr;
-}
-
-const PictureFormat& export_format(const CommandSettings& settings) {
-  const auto written = [] { return format_names(FormatUse::written); };
-  const PictureFormat* format = nullptr;
-  if (!settings.format_word.empty()) {
-    format = format_named(settings.format_word);  // the parser took only names of the table
-  } else if (!settings.dest_path) {
-    die_with_usage("ERROR: export needs a destination or --format=NAME; formats: %s.",
-                   written().c_str());
-  } else {
-    const std::string_view extension = file_extension(*settings.dest_path);
-    for (const PictureFormat& row : picture_formats())
-      if (format == nullptr && has_extension(row, extension)) format = &row;
-    if (format == nullptr)
-      die_with_usage("ERROR: Destination '%s' is named like no format; name one with "
-                     "--format=NAME: %s.",
-                     printable_name(*settings.dest_path, stderr).c_str(), written().c_str());
-  }
-  if (format->read_only)
-    die_with_usage("ERROR: bitmosaic reads %s pictures (%s) but does not write them; formats: %s.",
-                   format->title, format->name, written().c_str());
-  return *format;
-}
-
-void apply_export(const CommandSettings& settings, RunPictures& pictures) {
-  const PictureFormat& format = *settings.format;  // the driver chose it
-  FormatFile& file = *pictures.format_file;
-  if (!write_format_file(format, pictures.source, settings.border,
-                         printable_name(*settings.source_path, stderr), file))
-    die_with_usage("%s", file.refusal.c_str());
-  const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
-  // Unsigned, not %zu: Windows' own printf checks the format (the file is
-  // at most kLargestFormatFile bytes).
-  const auto size = static_cast<unsigned>(file.size);
-  if (format.packing == Packing::displayer)
-    print_progress("Writing a program that shows the picture, %u bytes, load address $%04x\n",
-                   size, address);
-  else if (format.address_source == AddressSource::none)
-    print_progress("Writing %s picture without load address, %u bytes\n", format.title, size);
-  else if (format.packing != Packing::none)
-    print_progress("Writing %s picture of %u bytes, load address $%04x\n", format.title, size,
-                   address);
-  else
-    print_progress("Writing %s picture, load address $%04x, %u bytes\n", format.title, address,
-                   size);
 }
 
 }  // namespace bitmosaic

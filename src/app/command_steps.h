@@ -22,14 +22,8 @@ void apply_move(const CommandSettings& settings, RunPictures& pictures);
 void apply_colcopy(const CommandSettings& settings, RunPictures& pictures);
 void apply_convert(const CommandSettings& settings, RunPictures& pictures);
 void apply_import(const CommandSettings& settings, RunPictures& pictures);
-void apply_export(const CommandSettings& settings, RunPictures& pictures);
 
 // The function of `step`; nullptr for Step::none.
 CommandFunction step_function(Step step);
-
-// The format export writes: the one --format names, else the one the
-// destination's extension names. Ends the run when there is none, or when
-// bitmosaic only reads it.
-const PictureFormat& export_format(const CommandSettings& settings);
 
 }  // namespace bitmosaic

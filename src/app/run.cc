@@ -8,6 +8,8 @@
 
 #include "app/command_steps.h"
 #include "app/open_result.h"
+#include "app/picture_doors.h"
+#include "app/sources.h"
 #include "app/process.h"
 #include "app/progress.h"
 #include "cli/command_settings.h"
@@ -113,58 +115,6 @@ std::string name_destination(const CommandSettings& settings, const Command& com
   return destination;
 }
 
-// The largest file our own commands read; no picture in any form, and no
-// photograph worth converting, comes near it.
-constexpr std::size_t kLargestSourceFile = 64u << 20;
-
-// Opens a source of our own commands or ends the run, saying what stands in
-// the way: nothing there, not a regular file, the system's refusal, or a
-// size over the cap (told from the size alone, before a byte is read).
-OpenedFile open_source(const std::string& path) {
-  OpenedFile opened = open_source_file(path);
-  switch (opened.status) {
-    case OpenStatus::opened:
-      break;
-    case OpenStatus::missing:
-      die_with_usage("ERROR: File '%s' not found.", in_message(path).c_str());
-    case OpenStatus::not_regular:
-      die_with_usage("ERROR: File '%s' is not a regular file.", in_message(path).c_str());
-    case OpenStatus::refused:
-      die_with_usage("ERROR: File '%s' could not be read (%s).", in_message(path).c_str(),
-                     opened.reason.c_str());
-  }
-  if (opened.size < 0 || static_cast<std::uint64_t>(opened.size) > kLargestSourceFile)
-    die_with_usage("ERROR: File '%s' is too large to read (%lld bytes, more than %u MiB).",
-                   in_message(path).c_str(), static_cast<long long>(opened.size),
-                   static_cast<unsigned>(kLargestSourceFile >> 20));
-  return opened;
-}
-
-// Reads all of an open source or ends the run.
-void read_source(FileReading& file, const std::string& path, std::span<std::uint8_t> bytes) {
-  if (!read_all_of(file, bytes))
-    die_with_usage("ERROR: File '%s' could not be read (%s).", in_message(path).c_str(),
-                   "it ended early");
-}
-
-// Reads a source of any kind or ends the run; returns the file's size.
-std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  const OpenedFile opened = open_source(path);
-  bytes.resize(static_cast<std::size_t>(opened.size));
-  read_source(*opened.file, path, bytes);
-  return opened.size;
-}
-
-// Loads the Koala picture of one of our own commands or ends the run.
-std::int64_t load_own_picture(const std::string& path, KoalaPicture& picture) {
-  const OpenedFile opened = open_source(path);
-  if (opened.size != static_cast<std::int64_t>(picture.size()))
-    die_with_usage("ERROR: Wrong filesize for '%s' (%lld).", in_message(path).c_str(),
-                   static_cast<long long>(opened.size));
-  read_source(*opened.file, path, picture);
-  return opened.size;
-}
-
 void start_working(Start start, const KoalaPicture& source, KoalaPicture& working) {
   switch (start) {
     case Start::copy_of_source:
@@ -184,6 +134,7 @@ SaveResult write_output(Output output, const KoalaPicture& working,
                         const C64Colours& palette) {
   switch (output) {
     case Output::koala_picture:
+    case Output::by_name:  // decided before: never here
       return save_file_bytes(working, destination);
     case Output::format_file:
       return save_file_bytes(format_file.bytes(), destination);
@@ -229,9 +180,14 @@ int run_bitmosaic(int argc, char** argv) {
   parse_arguments(argc, argv, settings);
   const Command& command = *settings.command;  // the parser accepted one word or ended
   if (!settings.source_path) die_with_usage("ERROR: File '<src>' not found.");
-  // The format a row writes is known, or refused, before anything is read.
-  if (command.output == Output::format_file) settings.format = &export_format(settings);
+  // What a row writes is known, or refused, before anything is read.
+  const WrittenForm form = written_form(settings, command);
+  settings.format = form.format;
   const std::string destination = name_destination(settings, command);
+  if (command.tells_read_problems && !destination.empty() &&
+      is_same_file(*settings.source_path, destination))
+    die_with_usage("ERROR: Destination '%s' is the source; name another file.",
+                   in_message(destination).c_str());
 
   // Left uninitialised: a run reads only the pictures it loads or starts.
   KoalaPicture source;
@@ -243,9 +199,10 @@ int run_bitmosaic(int argc, char** argv) {
   OpenedFile reading;
   switch (command.source) {
     case Source::koala_picture:
-      source_size = command.tells_read_problems
-                        ? load_own_picture(*settings.source_path, source)
-                        : load_picture(*settings.source_path, source);
+      source_size = load_picture(*settings.source_path, source);
+      break;
+    case Source::any_picture:
+      source_size = load_any_picture(settings, form.output != Output::nothing, source);
       break;
     case Source::any_file:
       source_size = load_source_file(*settings.source_path, source_file);
@@ -261,15 +218,20 @@ int run_bitmosaic(int argc, char** argv) {
   }
   start_working(command.start, source, working);
   if (const CommandFunction apply = step_function(command.step); apply != nullptr) {
-    RunPictures pictures{source,      source_size,  second,
-                         working,     source_file,  &format_file,
-                         reading.file.get()};
+    RunPictures pictures{source, source_size, second, working, source_file, reading.file.get()};
     apply(settings, pictures);
   }
-  if (command.output == Output::nothing) return 0;
+  if (form.output == Output::nothing) return 0;
 
-  save_result(command.output, working, format_file, destination,
-              palette_colours(settings.palette));
+  // A row that starts from nothing writes its source as it is.
+  const KoalaPicture& result = command.start == Start::nothing ? source : working;
+  if (form.output == Output::format_file)
+    make_format_file(*form.format, result, settings, format_file);
+  // png draws with the palette it is given; import and convert name theirs
+  // to match colours, and their PNG image is drawn as png draws by default.
+  const C64Colours& palette =
+      command.output == Output::png_image ? palette_colours(settings.palette) : default_palette();
+  save_result(form.output, result, format_file, destination, palette);
   if (settings.launch_viewer && !open_with_viewer(destination))
     std::fprintf(stderr, "WARNING: Could not open '%s'.\n", in_message(destination).c_str());
   return 0;

@@ -38,8 +38,11 @@ struct CommandSettings {
   int background = -1;               // convert's --background=; -1: chosen
   ScaleMode scale = ScaleMode::fill; // convert's --scale=
   // --format=NAME: a format's name or an extension that names formats; empty
-  // when not given. export writes that format, import tries only it.
+  // when not given. export and convert write that format.
   std::string format_word;
+  // The format the source is read as: --from=NAME of png, show and export,
+  // and import's --format=NAME; empty: told by name and content.
+  std::string from_word;
   int border = -1;  // --border=N: the border colour export writes; -1: the background
   // The format a row with Output::format_file writes, chosen by the driver
   // from format_word or the destination before anything is read.

@@ -11,7 +11,6 @@
 
 namespace bitmosaic {
 
-struct FormatFile;
 struct FileReading;
 
 // What numbers follow a command word.
@@ -31,6 +30,7 @@ enum class Grammar {
 enum class Source {
   koala_picture,  // exactly 10003 bytes
   any_file,       // whatever a readable regular file holds; the command decides
+  any_picture,    // a picture of any form import takes, read through its door
   read_by_command,  // a readable regular file that the command reads as it needs
 };
 
@@ -46,7 +46,8 @@ enum class Start {
 enum class Output {
   koala_picture,  // the working picture, 10003 bytes
   png_image,      // the working picture as a PNG image
-  format_file,    // the bytes the command made: the picture in another format
+  format_file,    // the picture in the format --format= or the destination's name names
+  by_name,        // a Koala picture, or the form the destination's name or --format= names
   nothing,        // the command only prints
 };
 
@@ -57,7 +58,6 @@ struct RunPictures {
   const KoalaPicture& second;  // loaded only for rows that read a second picture
   KoalaPicture& working;       // what the run saves
   std::span<const std::uint8_t> source_file;  // the bytes, for rows that take any file
-  FormatFile* format_file = nullptr;  // what rows with Output::format_file save
   FileReading* source_reading = nullptr;  // the open source, for rows that read it themselves
 };
 
@@ -83,7 +83,6 @@ enum class Step {
   colcopy,
   convert,
   import,
-  export_picture,
 };
 
 struct Command {

@@ -48,16 +48,28 @@ void read_background(const char* number, CommandSettings& settings) {
   settings.background = parse_bounded_number(number, 0, 15);
 }
 
-// A format's name, or an extension that names formats of the table; the
-// command checks what it can do with it.
-void read_format(const char* name, CommandSettings& settings) {
+// A format's name, or an extension that names formats of the table, as
+// `use` lists them; the command checks what it can do with it.
+void read_format_word(const char* name, FormatUse use, std::string& word) {
   if (*name != '\0' && format_named(name) != nullptr) {
-    settings.format_word = name;
+    word = name;
     return;
   }
   die_with_usage("ERROR: Unknown format '%s'; formats: %s.", printable_name(name, stderr).c_str(),
-                 format_names(settings.export_picture ? FormatUse::written : FormatUse::read)
-                     .c_str());
+                 format_names(use).c_str());
+}
+
+// What is written; import's --format= names what it reads, as --from= does
+// elsewhere.
+void read_format(const char* name, CommandSettings& settings) {
+  if (settings.import)
+    read_format_word(name, FormatUse::read, settings.from_word);
+  else
+    read_format_word(name, FormatUse::written, settings.format_word);
+}
+
+void read_from(const char* name, CommandSettings& settings) {
+  read_format_word(name, FormatUse::read, settings.from_word);
 }
 
 void read_border(const char* value, CommandSettings& settings) {
@@ -71,6 +83,7 @@ constexpr OptionRow kOptions[] = {
     {"--scale=", kScaleOption, read_scale},
     {"--format=", kFormatOption, read_format},
     {"--border=", kBorderOption, read_border},
+    {"--from=", kFromOption, read_from},
 };
 
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

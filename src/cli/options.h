@@ -17,8 +17,9 @@ enum OptionBit : unsigned {
   kDitherOption = 1u << 1,      // --dither=MODE: how convert mixes colours
   kBackgroundOption = 1u << 2,  // --background=N: the background convert must use
   kScaleOption = 1u << 3,       // --scale=MODE: how convert fits an image of another shape
-  kFormatOption = 1u << 4,      // --format=NAME: the picture format written or read
+  kFormatOption = 1u << 4,      // --format=NAME: the format written (import: read)
   kBorderOption = 1u << 5,      // --border=N: the border colour a format's border byte gets
+  kFromOption = 1u << 6,        // --from=NAME: the format the source is read as
 };
 
 struct OptionRow {

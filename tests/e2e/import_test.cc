@@ -52,15 +52,10 @@ TEST_F(ImportCommand, AKoalaSourceGetsTheUsualOutName) {
   EXPECT_EQ(read_file(dir_.file("card.kla")), read_file(dir_.file("card.out.kla")));
 }
 
-TEST_F(ImportCommand, APngDestinationIsRefusedBeforeAnythingIsRead) {
-  for (const char* destination : {"out.png", "OUT.Png"}) {
-    const ToolResult result = run({"import", "missing.kla", destination});
-    EXPECT_EQ(1, result.status);
-    EXPECT_EQ(std::string("ERROR: Destination '") + destination +
-                  "' is named like a PNG image; import writes Koala pictures.",
-              result.err);
-    EXPECT_EQ(error_usage(), result.out);
-  }
+TEST_F(ImportCommand, APngDestinationGetsThePictureAsPngDraws) {
+  ASSERT_EQ(0, run({"png", "card.kla", "card.png"}).status);
+  ASSERT_EQ(0, run({"import", "card.png", "again.PNG"}).status);
+  EXPECT_EQ(read_file(dir_.file("card.png")), read_file(dir_.file("again.PNG")));
 }
 
 TEST_F(ImportCommand, ABadImageEndsTheRunAndWritesNothing) {

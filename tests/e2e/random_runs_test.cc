@@ -283,7 +283,13 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
     if (default_destination && before.count(name) != 0 && name.find(".out.") == std::string::npos)
       return "replaced " + name + ", an existing file, as the default destination";
     const std::string content = after.at(name).substr(5);
-    if (!arguments.empty() && arguments[0] == "export") {
+    const testing::DecodedPng image = testing::decode_png(content);
+    const bool koala_or_png =
+        content.size() == kKoalaFileSize || (image.width == 320 && image.height == 200);
+    const bool by_name = !arguments.empty() && (arguments[0] == "export" ||
+                                                arguments[0] == "import" ||
+                                                arguments[0] == "convert");
+    if (by_name && !(arguments[0] != "export" && koala_or_png)) {
       // A file of its format that shows its source, where that is known; a
       // program that shows it (the displayer's own tests run those).
       if (testing::is_displayer_program(content, name, arguments)) return "";
@@ -295,9 +301,7 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
           return name + " does not show " + source;
       return "";
     }
-    const testing::DecodedPng image = testing::decode_png(content);
-    if (content.size() != kKoalaFileSize && (image.width != 320 || image.height != 200))
-      return name + " is neither a picture nor a PNG image";
+    if (!koala_or_png) return name + " is neither a picture nor a PNG image";
     return "";
   }
 

@@ -11,9 +11,10 @@ namespace bitmosaic::testing {
 namespace {
 
 // The last --format= that names a format, as the parser reads them; empty
-// when there is none.
+// when there is none, or where it names what import reads.
 std::string format_word_of(const std::vector<std::string>& arguments) {
   std::string format_word;
+  if (!arguments.empty() && arguments[0] == "import") return format_word;
   for (const std::string& argument : arguments) {
     if (argument == "--") break;
     if (std::string_view(argument).starts_with("--format=") &&
