@@ -70,7 +70,8 @@ const std::vector<std::string> kFileWords = {
     "photo.jpg", "anim.gif",   "--dither=floyd", "--dither=none", "--dither=x", "--scale=fit",
     "--scale=stretch", "--background=3", "--background=16",
     "random.kla", "out.gg",    "out.ocp",   "out.zom",  "out.drz",  "--format=gg",
-    "--format=pmg", "--format=nope", "--border=3", "--border=16", "sized"};
+    "--format=pmg", "--format=nope", "--border=3", "--border=16", "sized", "--from=gg",
+    "--from=drz", "--from=nope", "out.prg"};
 
 // What import gets as its source: images, pictures and noise.
 const std::vector<std::string> kImportSources = {"art.png",  "art2x.png", "noise.png",
