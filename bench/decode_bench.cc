@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "image/load_image.h"
-#include "picture/picture_file.h"
+#include "picture/file_reading.h"
 
 int main(int argc, char** argv) {
   using namespace bitmosaic;

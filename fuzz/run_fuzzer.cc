@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "picture/koala_picture.h"
-#include "picture/picture_file.h"
+#include "picture/file_saving.h"
 #include "support/in_process_run.h"
 #include "support/written_picture.h"
 

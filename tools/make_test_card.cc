@@ -1,7 +1,7 @@
 // Writes the test card, and optionally the disc picture, to the given paths.
 #include <cstdio>
 
-#include "picture/picture_file.h"
+#include "picture/file_saving.h"
 #include "test_card.h"
 
 namespace {

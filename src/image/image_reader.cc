@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "picture/picture_file.h"
+#include "picture/file_reading.h"
 
 namespace bitmosaic {
 namespace {

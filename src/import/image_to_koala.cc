@@ -1,200 +1,27 @@
 #include "import/image_to_koala.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <optional>
-#include <span>
+#include <string>
 #include <vector>
 
-#include "image/image_geometry.h"
-#include "picture/colour_grid.h"
 #include "base/message.h"
-#include "image/c64_palette.h"
-#include "base/colour_names.h"
+#include "image/image_geometry.h"
+#include "import/colour_census.h"
+#include "import/palette_fit.h"
+#include "picture/colour_grid.h"
 
 namespace bitmosaic {
 namespace {
-
-// Where the picture lies in the unscaled image, and how many image pixels
-// make one multicolour pixel.
-struct PictureArea {
-  int left;
-  int top;
-  int pixel_width;
-};
 
 PictureArea area_of(const NativeSize& size) {
   return {size.left, size.top, size.across == kPixelColumns ? 1 : 2};
 }
 
-// A colour further than this (Euclidean, in 0..255 steps) from its nearest
-// colour of a palette is no colour of that palette. Neighbours in one
-// palette lie 25 or more apart; artists' palettes that are close to, but
-// not in, the table put colours up to about 50 from it.
-constexpr double kFarDistance = 64.0;
-
 // From this distance on, the output line says how far the colours lie.
 constexpr double kNotedDistance = 16.0;
-
-double distance(std::uint32_t rgb, const Rgb& colour) {
-  const double red = static_cast<int>(rgb >> 16) - colour.red;
-  const double green = static_cast<int>((rgb >> 8) & 0xFF) - colour.green;
-  const double blue = static_cast<int>(rgb & 0xFF) - colour.blue;
-  return std::sqrt(red * red + green * green + blue * blue);
-}
-
-struct Nearest {
-  int colour;
-  double distance;
-};
-
-Nearest nearest(std::uint32_t rgb, const C64Colours& palette) {
-  Nearest best{0, distance(rgb, palette[0])};
-  for (int colour = 1; colour < 16; ++colour) {
-    const double d = distance(rgb, palette[static_cast<std::size_t>(colour)]);
-    if (d < best.distance) best = {colour, d};
-  }
-  return best;
-}
-
-// A colour of the image with the first pixel (image coordinates) showing it.
-struct ImageColour {
-  std::uint32_t rgb;  // 0xRRGGBB
-  int x, y;
-};
-
-// The distinct colours of the picture in the order they first appear, and
-// for every multicolour pixel the index of its colour.
-struct ColourCensus {
-  std::vector<ImageColour> colours;
-  std::unique_ptr<std::uint16_t[]> index_of_pixel;  // kPictureArea entries, row by row
-  std::string error;                                // a pixel pair of two colours
-};
-
-// The three colour bytes of a pixel as one word, compared without decoding.
-constexpr std::uint32_t kColourBytes =
-    std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
-
-std::uint32_t colour_word(const std::uint8_t* pixel) {
-  std::uint32_t word;
-  std::memcpy(&word, pixel, sizeof word);
-  return word & kColourBytes;
-}
-
-// Open addressing from colour words to census indexes, doubled whenever it
-// is half full: a picture of 16 colours never clears more than a few KiB.
-struct ColourTable {
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no colour word has all bits set
-  std::vector<std::uint32_t> keys = std::vector<std::uint32_t>(64, kEmpty);
-  std::vector<std::uint16_t> values = std::vector<std::uint16_t>(64);
-  std::size_t count = 0;
-
-  std::size_t slot_for(std::uint32_t word) const {
-    std::size_t slot = static_cast<std::size_t>((word * 2654435761u) >> 8) & (keys.size() - 1);
-    while (keys[slot] != kEmpty && keys[slot] != word) slot = (slot + 1) & (keys.size() - 1);
-    return slot;
-  }
-
-  void grow() {
-    ColourTable larger;
-    larger.keys.assign(2 * keys.size(), kEmpty);
-    larger.values.resize(larger.keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i] == kEmpty) continue;
-      const std::size_t slot = larger.slot_for(keys[i]);
-      larger.keys[slot] = keys[i];
-      larger.values[slot] = values[i];
-    }
-    keys.swap(larger.keys);
-    values.swap(larger.values);
-  }
-
-  // The index stored for `word`; a new word gets `next`, and `added` says so.
-  std::uint16_t find_or_add(std::uint32_t word, std::uint16_t next, bool& added) {
-    const std::size_t slot = slot_for(word);
-    added = keys[slot] == kEmpty;
-    if (!added) return values[slot];
-    keys[slot] = word;
-    values[slot] = next;
-    if (2 * ++count > keys.size()) grow();
-    return next;
-  }
-};
-
-// One pass over the picture: the pixel pairs are checked (in row order; the
-// first pair of two colours is the message) and the colours counted.
-// Neighbouring pixels mostly share a colour, and a picture has few colours:
-// the pixel before and a small direct-mapped cache answer almost every
-// look-up before the table is asked.
-// Positions in messages are the scaled image's: `scale` multiplies them.
-template <int kPixelWidth>
-void census_pass(const RgbImage& image, const PictureArea& area, int scale,
-                 const std::string& name, ColourCensus& census) {
-  ColourTable table;
-  constexpr std::size_t kCacheSize = 64;
-  std::array<std::uint32_t, kCacheSize> cached_words;
-  std::array<std::uint16_t, kCacheSize> cached_indexes{};
-  cached_words.fill(ColourTable::kEmpty);
-  std::uint32_t last_word = ~kColourBytes;  // matches no pixel
-  std::uint16_t last_index = 0;
-  for (int y = 0; y < kPixelLines; ++y) {
-    const int image_y = area.top + y;
-    const std::uint8_t* pixel =
-        &image.pixels[4 * (static_cast<std::size_t>(image_y) *
-                               static_cast<std::size_t>(image.width) +
-                           static_cast<std::size_t>(area.left))];
-    std::uint16_t* index = &census.index_of_pixel[static_cast<std::size_t>(y) * kPixelColumns];
-    for (int x = 0; x < kPixelColumns; ++x, pixel += 4 * kPixelWidth) {
-      std::uint32_t word;
-      if constexpr (kPixelWidth == 2) {
-        std::uint64_t pair;  // both pixels of the pair in one load
-        std::memcpy(&pair, pixel, sizeof pair);
-        word = static_cast<std::uint32_t>(pair) & kColourBytes;
-        if ((static_cast<std::uint32_t>(pair >> 32) & kColourBytes) != word) {
-          census.error = formatted("ERROR: Image '%s' has two colours in the pixel pair at %i, %i; "
-                                "multicolour pixels are two pixels wide.",
-                                name.c_str(), (area.left + 2 * x) * scale, image_y * scale);
-          return;
-        }
-      } else {
-        word = colour_word(pixel);
-      }
-      if (word != last_word) {
-        last_word = word;
-        const std::size_t line = (word * 2654435761u) >> 26;
-        if (cached_words[line] == word) {
-          last_index = cached_indexes[line];
-        } else {
-          bool added = false;
-          last_index =
-              table.find_or_add(word, static_cast<std::uint16_t>(census.colours.size()), added);
-          if (added) {
-            const int image_x = area.left + x * kPixelWidth;
-            census.colours.push_back(
-                {image.rgb(image_x, image_y), image_x * scale, image_y * scale});
-          }
-          cached_words[line] = word;
-          cached_indexes[line] = last_index;
-        }
-      }
-      index[x] = last_index;
-    }
-  }
-}
-
-ColourCensus take_census(const RgbImage& image, const PictureArea& area, int scale,
-                         const std::string& name) {
-  ColourCensus census;
-  census.index_of_pixel.reset(new std::uint16_t[kPictureArea]);
-  if (area.pixel_width == 2)
-    census_pass<2>(image, area, scale, name, census);
-  else
-    census_pass<1>(image, area, scale, name, census);
-  return census;
-}
 
 // A scaled image as its unscaled self, or the message of the first block
 // (in rows, then columns) that holds two colours.
@@ -219,70 +46,6 @@ std::string unscale(const RgbImage& image, int scale, const std::string& name,
                   4);
     }
   return {};
-}
-
-// How the image's colours fit one palette: each colour's nearest colour
-// of it, as long as they are near and one to one.
-struct PaletteFit {
-  const Palette* palette = nullptr;
-  std::vector<std::uint8_t> numbers;  // the C64 colour of each image colour that fits
-  double total = 0;  // the distances of those colours and of the one that does not fit
-  double farthest = 0;
-  std::string error;  // the first colour that does not fit; empty when all do
-};
-
-PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& palette,
-                       const std::string& name) {
-  PaletteFit fit;
-  fit.palette = &palette;
-  std::array<int, 16> first_with = {};
-  first_with.fill(-1);
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    const ImageColour& colour = colours[i];
-    const Nearest found = nearest(colour.rgb, palette.colours);
-    fit.total += found.distance;
-    if (found.distance > kFarDistance) {
-      fit.error = formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
-                            "which is far from every colour of palette %s.",
-                            name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
-      return fit;
-    }
-    int& first = first_with[static_cast<std::size_t>(found.colour)];
-    if (first >= 0) {
-      const ImageColour& other = colours[static_cast<std::size_t>(first)];
-      fit.error = formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x "
-                            "(at %i, %i), which both become colour %i [%s] of palette %s.",
-                            name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x,
-                            colour.y, found.colour, colour_name(found.colour), palette.name);
-      return fit;
-    }
-    first = static_cast<int>(i);
-    fit.numbers.push_back(static_cast<std::uint8_t>(found.colour));
-    fit.farthest = std::max(fit.farthest, found.distance);
-  }
-  return fit;
-}
-
-// The palette the image was drawn with: of those that all its colours fit,
-// the nearest in total. Where none fits, the one that fits the most colours
-// (the nearest of those) names the colour that breaks it. `only` is a
-// palette's index, or -1 for any. A picture has at most 16 colours, so no
-// palette is tried beyond the 17th colour.
-PaletteFit choose_palette(const std::vector<ImageColour>& colours, int only,
-                          const std::string& name) {
-  const std::span<const Palette> palettes = c64_palettes();
-  PaletteFit best;
-  for (std::size_t i = 0; i < palettes.size(); ++i) {
-    if (only >= 0 && static_cast<int>(i) != only) continue;
-    PaletteFit fit = fit_palette(colours, palettes[i], name);
-    const auto better = [&] {
-      if (best.palette == nullptr) return true;
-      if (fit.numbers.size() != best.numbers.size()) return fit.numbers.size() > best.numbers.size();
-      return fit.total < best.total;
-    };
-    if (better()) best = std::move(fit);
-  }
-  return best;
 }
 
 using PixelCounts = std::array<int, 16>;

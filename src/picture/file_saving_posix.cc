@@ -1,11 +1,10 @@
-#include "picture/picture_file.h"
+#include "picture/file_saving.h"
 
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
@@ -19,36 +18,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <optional>
 #include <vector>
 
+#include "picture/file_location_posix.h"
+#include "picture/file_paths.h"
+#include "picture/temporary_file_posix.h"
+
 namespace bitmosaic {
 namespace {
-
-// Opens `path` for reading only when it is a regular file. O_NONBLOCK keeps
-// the open of a FIFO without a writer from hanging before we can look at it.
-int open_regular_file(const std::string& path, struct stat* info) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (::fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool read_exactly(int fd, std::span<std::uint8_t> destination) {
-  std::size_t done = 0;
-  while (done < destination.size()) {
-    const ssize_t got =
-        ::read(fd, destination.data() + done, destination.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<std::size_t>(got);
-  }
-  return true;
-}
 
 // Writes everything, waiting where the descriptor was left non-blocking by
 // whoever shares it (standard output may be).
@@ -70,16 +48,6 @@ bool write_all(int fd, std::span<const std::uint8_t> data) {
 }
 
 SaveResult failure(int error) { return {false, std::strerror(error)}; }
-
-// Opening for the location only: no data is read or written, so a FIFO or a
-// device is not opened for I/O, and the file's own permissions do not stand
-// in the way. The kernel resolves the path, links and their protections
-// (fs.protected_symlinks) included, exactly as for any other program.
-#if defined(O_PATH)
-constexpr int kLocateOnly = O_PATH;
-#else
-constexpr int kLocateOnly = O_RDONLY | O_NONBLOCK;
-#endif
 
 // A path that opens what `fd` locates, without resolving any name again.
 std::string reopen_path(int fd, const std::string& path) {
@@ -118,164 +86,6 @@ mode_t default_file_mode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return static_cast<mode_t>(0666 & ~mask);
-}
-
-// ---- The temporary file and the signals that may end a save ----
-
-// Every signal whose default action ends the process, but for the ones that
-// report a fault of the process itself (SEGV, BUS, FPE, ILL, ABRT, TRAP,
-// SYS): those belong to sanitizers, debuggers and the fuzzer. SIGXFSZ is
-// ignored while saving instead, so that a write over the file size limit
-// fails with EFBIG like any other write. SIGKILL cannot be caught.
-constexpr int kEndingSignals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGPIPE, SIGALRM,   SIGTERM, SIGUSR1,
-    SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
-#if defined(__linux__)
-    SIGPOLL, SIGPWR,  SIGSTKFLT,
-#endif
-};
-
-// The temporary file of the save in progress, for the handler: the folder's
-// descriptor and a fixed buffer for the name, since a handler may use only
-// async-signal-safe calls.
-constexpr char kTemporaryPrefix[] = ".bitmosaic-";
-constexpr std::size_t kRandomLetters = 6;
-char pending_name[sizeof kTemporaryPrefix + kRandomLetters];
-volatile std::sig_atomic_t pending_folder = -1;
-volatile std::sig_atomic_t temporary_pending = 0;
-// Set when a handler removed the temporary file and the process went on:
-// a handler that a host (the fuzzer) installed before returned.
-volatile std::sig_atomic_t temporary_removed = 0;
-
-struct sigaction previous_actions[NSIG];
-bool replaced_actions[NSIG];
-
-// Removes the temporary file, then hands the signal on to whatever handled
-// it before: the default action, which ends the process once this handler
-// returns, or the handler of a host.
-extern "C" void remove_temporary_and_pass_on(int signal_number, siginfo_t* info,
-                                             void* context) {
-  const int saved_errno = errno;
-  if (temporary_pending != 0) {
-    ::unlinkat(pending_folder, pending_name, 0);
-    temporary_pending = 0;
-    temporary_removed = 1;
-  }
-  const struct sigaction& before = previous_actions[signal_number];
-  if (before.sa_handler == SIG_DFL) {
-    ::sigaction(signal_number, &before, nullptr);
-    ::raise(signal_number);  // delivered, and fatal, once the handler returns
-  } else if (before.sa_handler == SIG_IGN) {
-    // Not replaced while ignored; here only if a host ignored it meanwhile.
-  } else if ((before.sa_flags & SA_SIGINFO) != 0) {
-    before.sa_sigaction(signal_number, info, context);
-  } else {
-    before.sa_handler(signal_number);
-  }
-  errno = saved_errno;
-}
-
-template <typename Each>
-void for_each_ending_signal(Each each) {
-  for (const int signal_number : kEndingSignals) each(signal_number);
-#if defined(SIGRTMIN) && defined(SIGRTMAX)
-  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
-    each(signal_number);
-#endif
-}
-
-sigset_t ending_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for_each_ending_signal([&](int signal_number) { sigaddset(&set, signal_number); });
-  return set;
-}
-
-// Blocks the ending signals, so that the handler and its record of the
-// temporary file change together; returns the mask to put back.
-sigset_t block_ending_signals() {
-  const sigset_t ending = ending_signals();
-  sigset_t before;
-  ::sigprocmask(SIG_BLOCK, &ending, &before);
-  return before;
-}
-
-void unblock(const sigset_t& before) { ::sigprocmask(SIG_SETMASK, &before, nullptr); }
-
-// A name no other file in the folder is likely to have; O_EXCL makes sure.
-void make_temporary_name(unsigned attempt) {
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  std::uint64_t mixed = static_cast<std::uint64_t>(now.tv_nsec) ^
-                        static_cast<std::uint64_t>(now.tv_sec) << 30 ^
-                        static_cast<std::uint64_t>(::getpid()) << 40 ^ attempt;
-  std::memcpy(pending_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1);
-  for (std::size_t i = 0; i < kRandomLetters; ++i) {
-    mixed = (mixed ^ (mixed >> 31)) * 0x9E3779B97F4A7C15ull + i;
-    pending_name[sizeof kTemporaryPrefix - 1 + i] = kLetters[(mixed >> 33) % (sizeof kLetters - 1)];
-  }
-  pending_name[sizeof pending_name - 1] = '\0';
-}
-
-// Creates the temporary file in the folder, with the handler in place for
-// every ending signal that is not ignored (signals the user chose to ignore,
-// as nohup does, stay ignored), so that an interruption at any moment
-// removes it again.
-int create_temporary(int folder) {
-  const sigset_t before = block_ending_signals();
-  struct sigaction action {};
-  action.sa_sigaction = remove_temporary_and_pass_on;
-  action.sa_flags = SA_SIGINFO | SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  for_each_ending_signal([&](int signal_number) {
-    ::sigaction(signal_number, nullptr, &previous_actions[signal_number]);
-    const bool ignored = previous_actions[signal_number].sa_handler == SIG_IGN;
-    replaced_actions[signal_number] =
-        !ignored && ::sigaction(signal_number, &action, nullptr) == 0;
-  });
-  temporary_removed = 0;
-  int fd = -1;
-  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    make_temporary_name(attempt);
-    fd = ::openat(folder, pending_name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  const int error = errno;
-  pending_folder = folder;
-  temporary_pending = fd >= 0 ? 1 : 0;
-  unblock(before);
-  errno = error;
-  return fd;
-}
-
-// Gives the temporary file the destination's name, unless an interruption
-// removed it first.
-int rename_temporary(int folder, const std::string& name) {
-  const sigset_t before = block_ending_signals();
-  int error = 0;
-  if (temporary_pending == 0)
-    error = EINTR;
-  else if (::renameat(folder, pending_name, folder, name.c_str()) != 0)
-    error = errno;
-  else
-    temporary_pending = 0;
-  unblock(before);
-  return error;
-}
-
-void release_temporary(int folder) {
-  const sigset_t before = block_ending_signals();
-  if (temporary_pending != 0) ::unlinkat(folder, pending_name, 0);
-  temporary_pending = 0;
-  pending_folder = -1;
-  for_each_ending_signal([&](int signal_number) {
-    if (replaced_actions[signal_number])
-      ::sigaction(signal_number, &previous_actions[signal_number], nullptr);
-    replaced_actions[signal_number] = false;
-  });
-  unblock(before);
 }
 
 // ---- Replacing a file through a temporary one ----
@@ -376,7 +186,7 @@ SaveResult write_replacement_once(std::span<const std::uint8_t> data, const Plac
   }
   // The name as created, for removing the file after a failure: the
   // record the handler works from may have changed by then.
-  const std::string created = pending_name;
+  const std::string created = temporary_name();
   int error = 0;
   // The bytes first: a write by anyone but root clears set-ID bits, so the
   // ownership and mode decided below are the ones that stay.
@@ -407,7 +217,7 @@ SaveResult write_replacement(std::span<const std::uint8_t> data, const Place& pl
   SaveResult result;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     result = write_replacement_once(data, place, old_fd, old);
-    if (result.written || temporary_removed == 0) break;
+    if (result.written || !temporary_removed_by_signal()) break;
   }
   return result;
 }
@@ -471,12 +281,6 @@ SaveResult write_to_standard_output(std::span<const std::uint8_t> data) {
   return write_all(STDOUT_FILENO, data) ? SaveResult{true, {}} : failure(errno);
 }
 
-bool same_as_standard_output(const struct stat& info) {
-  struct stat out;
-  return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == info.st_dev &&
-         out.st_ino == info.st_ino;
-}
-
 // Saves to what the kernel finds at `path`. Another run may rename a new
 // file over the destination between the look at it and the look at its
 // folder; the path is then looked at again.
@@ -518,134 +322,6 @@ SaveResult save_to(std::span<const std::uint8_t> data, const std::string& path) 
 
 }  // namespace
 
-std::size_t file_name_start(const std::string& path) {
-  const std::size_t separator = path.find_last_of('/');
-  return separator == std::string::npos ? 0 : separator + 1;
-}
-
-bool path_exists(const std::string& path) {
-  struct stat info;
-  const int fd = open_regular_file(path, &info);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
-}
-
-bool name_taken(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
-}
-
-LoadResult load_file_bytes(const std::string& path,
-                           std::span<std::uint8_t> destination,
-                           std::int64_t* size) {
-  struct stat info;
-  const int fd = open_regular_file(path, &info);
-  if (fd < 0) return LoadResult::unreadable;
-  const std::int64_t file_size = info.st_size;
-  if (size != nullptr) *size = file_size;
-  if (file_size != static_cast<std::int64_t>(destination.size())) {
-    ::close(fd);
-    return LoadResult::wrong_size;
-  }
-  const bool complete = read_exactly(fd, destination);
-  ::close(fd);
-  return complete ? LoadResult::loaded : LoadResult::unreadable;
-}
-
-LoadResult load_whole_file(const std::string& path, std::size_t limit,
-                           std::vector<std::uint8_t>& bytes, std::int64_t* size) {
-  struct stat info;
-  const int fd = open_regular_file(path, &info);
-  if (fd < 0) return LoadResult::unreadable;
-  *size = info.st_size;
-  if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > limit) {
-    ::close(fd);
-    return LoadResult::wrong_size;
-  }
-  bytes.resize(static_cast<std::size_t>(info.st_size));
-  const bool complete = read_exactly(fd, bytes);
-  ::close(fd);
-  return complete ? LoadResult::loaded : LoadResult::unreadable;
-}
-
-// Its piece is left uninitialised: only bytes read into it are handed out.
-struct FileReading {
-  int fd;
-  // The piece read last, of which [next, end) is still to be handed out.
-  std::uint8_t piece[kReadingPiece];
-  std::size_t next = 0, end = 0;
-};
-
-namespace {
-
-OpenFile reading_of(int fd) {
-  OpenFile reading(new FileReading);
-  reading->fd = fd;
-  return reading;
-}
-
-}  // namespace
-
-void FileReadingCloser::operator()(FileReading* file) const {
-  ::close(file->fd);
-  delete file;
-}
-
-OpenFile open_for_reading(const std::string& path) {
-  struct stat info;
-  const int fd = open_regular_file(path, &info);
-  if (fd < 0) return nullptr;
-  return reading_of(fd);
-}
-
-OpenedFile open_source_file(const std::string& path) {
-  OpenedFile opened;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
-    opened.status = error == ENOENT || error == ENOTDIR ? OpenStatus::missing
-                                                        : OpenStatus::refused;
-    opened.reason = std::strerror(error);
-    return opened;
-  }
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    opened.status = OpenStatus::not_regular;
-    return opened;
-  }
-  opened.file = reading_of(fd);
-  opened.size = info.st_size;
-  opened.status = OpenStatus::opened;
-  return opened;
-}
-
-std::size_t read_next(FileReading& file, std::span<std::uint8_t> buffer) {
-  if (file.next == file.end && buffer.size() >= kReadingPiece) {
-    // Large enough to go straight from the system.
-    for (;;) {
-      const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
-      if (got < 0 && errno == EINTR) continue;
-      return got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
-  }
-  if (file.next == file.end) {
-    file.next = file.end = 0;
-    for (;;) {
-      const ssize_t got = ::read(file.fd, file.piece, sizeof file.piece);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return 0;
-      file.end = static_cast<std::size_t>(got);
-      break;
-    }
-  }
-  const std::size_t count = std::min(buffer.size(), file.end - file.next);
-  std::memcpy(buffer.data(), file.piece + file.next, count);
-  file.next += count;
-  return count;
-}
-
 SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string& path) {
   if (path.empty()) return failure(ENOENT);
   // Over the file size limit a write fails with EFBIG, reported like any
@@ -658,21 +334,6 @@ SaveResult save_file_bytes(std::span<const std::uint8_t> data, const std::string
   const SaveResult result = save_to(data, path);
   ::sigaction(SIGXFSZ, &file_size_signal, nullptr);
   return result;
-}
-
-bool is_same_file(const std::string& first, const std::string& second) {
-  struct stat one, other;
-  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &other) == 0 &&
-         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
-bool is_standard_output(const std::string& path) {
-  const int location = ::open(path.c_str(), kLocateOnly | O_CLOEXEC);
-  if (location < 0) return false;
-  struct stat info;
-  const bool same = ::fstat(location, &info) == 0 && same_as_standard_output(info);
-  ::close(location);
-  return same;
 }
 
 }  // namespace bitmosaic
