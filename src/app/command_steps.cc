@@ -15,7 +15,6 @@
 #include "image/load_image.h"
 #include "formats/format_files.h"
 #include "import/import_file.h"
-#include "picture/picture_file.h"
 #include "image/c64_palette.h"
 #include "preview/terminal_preview.h"
 #include "base/colour_names.h"

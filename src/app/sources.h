@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "picture/koala_picture.h"
-#include "picture/picture_file.h"
+#include "picture/file_reading.h"
 
 namespace bitmosaic {
 

@@ -21,7 +21,7 @@ struct ImageReader {
 // Reads from bytes in memory through `cursor`, which must outlive the reader.
 ImageReader reader_of(ByteCursor& cursor);
 
-// Reads an open file (see picture/picture_file.h), which must outlive the
+// Reads an open file (see picture/file_reading.h), which must outlive the
 // reader.
 struct FileReading;
 ImageReader reader_of(FileReading& file);
