@@ -45,6 +45,14 @@
 # import of each file it wrote (by its name, and the packed Koala form also
 # without one), at most 0.3 x the instructions of cp of the same file, on
 # the test card and on every picture under ../shared/pictures.
+# export of each picture as a .prg program (not held to that target: it
+# searches for the bit pairs that pack smallest): its size, and the C64's
+# cycles from SYS to the finished picture counted in the tests' 6502
+# machine (DISPLAYER_CYCLES, default build/displayer_cycles), on
+# examples/*.kla, ../shared/pictures/*.kla and ../shared/photos/*.peer.kla:
+# at most 1,000,000 cycles on each, at most the size given for the eight
+# pictures named below, and at most 520 bytes besides the packed picture on
+# any; the mean is information.
 # Exits 1 when a target is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -61,9 +69,10 @@ photos="$(realpath -m "$root/../shared/photos")"
 pictures="$(realpath -m "$root/../shared/pictures")"
 converter="$(realpath -m "${CONVERT_PHOTO:-build/convert_photo}")"
 measure="$(realpath -m "${PERCEIVED_ERROR:-build/perceived_error}")"
+cycles="$(realpath -m "${DISPLAYER_CYCLES:-build/displayer_cycles}")"
 
 for tool in valgrind /usr/bin/time djpeg "$binary" "$reference" "$screenshot" "$hostile" \
-            "$crafted" "$decode" "$converter" "$measure"; do
+            "$crafted" "$decode" "$converter" "$measure" "$cycles"; do
   if ! command -v "$tool" >/dev/null; then
     echo "bench: '$tool' is missing (scripts/install-deps.sh --bench installs the tools; then build as the README says)" >&2
     exit 2
@@ -456,6 +465,55 @@ for source in "${sources[@]}"; do
       "$(instructions cp "$file" copy.bin)"
   done
 done
+
+echo
+echo "export as a .prg program: its bytes, those besides the packed picture, the C64's cycles from"
+echo "SYS to the finished picture, and the export's CPU time (best of 3); target: at most 1,000,000"
+echo "cycles, 520 bytes besides the picture, the size given where one is, and 0.05 s"
+echo
+# The most bytes of the program of each named picture (examples' and
+# ../shared's names).
+declare -A prg_most=(
+  [examples/testcard]=3500 [examples/disc]=960 [pictures/freshflower]=3870
+  [pictures/garden]=4720 [pictures/ladybird]=6620 [photos/freshflower.peer]=3980
+  [photos/garden.peer]=4520 [photos/ladybird.peer]=6400
+)
+prg_sources=("$root"/examples/*.kla)
+for picture in "$pictures"/*.kla "$photos"/*.peer.kla; do
+  [ -e "$picture" ] && prg_sources+=("$picture")
+done
+printf '| %-24s | %7s | %6s | %7s | %9s | %6s | %-6s |\n' picture bytes code "at most" cycles \
+  "CPU s" target
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' -------------------------- --------: -------: --------: \
+  ----------: -------: --------
+total_bytes=0 total_cycles=0 count=0 shared_bytes=0 shared_cycles=0 shared_count=0
+for source in "${prg_sources[@]}"; do
+  key="$(basename "$(dirname "$source")")/$(basename "$source" .kla)"
+  cp "$source" picture.kla
+  rm -f picture.prg
+  "$b" export picture.kla picture.prg >/dev/null
+  read -r bytes code used <<<"$("$cycles" picture.prg)"
+  read -r seconds _ <<<"$(cpu_and_peak "$b" export picture.kla scratch.prg)"
+  rm -f scratch.prg
+  most="${prg_most[$key]:--}"
+  verdict=ok
+  { [ "$used" -le 1000000 ] && [ "$code" -le 520 ] && at_most "$seconds" 0.05 &&
+    { [ "$most" = - ] || [ "$bytes" -le "$most" ]; }; } || { verdict=MISSED; missed=1; }
+  printf '| %-24s | %7s | %6s | %7s | %9s | %6s | %-6s |\n' "$key" "$bytes" "$code" "$most" \
+    "$used" "$seconds" "$verdict"
+  total_bytes=$((total_bytes + bytes)) total_cycles=$((total_cycles + used)) count=$((count + 1))
+  if [ "${key%%/*}" != examples ]; then
+    shared_bytes=$((shared_bytes + bytes)) shared_cycles=$((shared_cycles + used))
+    shared_count=$((shared_count + 1))
+  fi
+done
+rm -f picture.prg
+echo
+echo "mean over $count pictures: $((total_bytes / count)) bytes, $((total_cycles / count)) cycles"
+if [ "$shared_count" -gt 0 ]; then
+  echo "mean over the $shared_count under ../shared: $((shared_bytes / shared_count)) bytes," \
+    "$((shared_cycles / shared_count)) cycles"
+fi
 
 echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi

@@ -1,59 +1,69 @@
 ; The displayer: a C64 program that shows one Koala picture when it is
 ; loaded and RUN, waits for the space bar and goes back to BASIC as it found
 ; it. bitmosaic assembles this file at build time (64tass) and writes the
-; result followed by three things of the picture's own (displayer.cc):
+; result followed by two things of the picture's own (displayer.cc):
 ;
-;   escape         the byte that starts a run in the packed data
 ;   border_colour  0..15, the background unless --border names one
-;   packed         the 10001 bytes of the Koala picture after its load
-;                  address, run-length packed: `escape value count` stands
-;                  for `count` copies of `value` (1..255, never 0), every
-;                  other byte for itself
+;   packed         the picture in the order it unpacks to (colour RAM,
+;                  screen colours, bitmap, background; see below), packed
+;                  in bitmosaic's LZ coding (lz_pack.h)
 ;
 ; It runs from a cold start with the standard ROMs on PAL and NTSC machines:
 ; it uses documented opcodes only, reads no ROM, and waits for nothing but
 ; the keyboard, so the beam's timing (which differs between the two) does
 ; not matter. Interrupts stay off while the picture is shown; the keyboard
-; is read through CIA 1 directly. Unpacking and showing take 507,097
-; cycles for the test card and 631,243 for a random picture (the displayer
-; test counts them): about half a second and two thirds of one, on PAL and
-; NTSC alike. The screen is off meanwhile, so the VIC takes next to no
-; cycles from the processor.
+; is read through CIA 1 directly. The screen is off while the picture is
+; unpacked, so the VIC takes next to no cycles from the processor; the
+; displayer test counts the cycles to the finished picture.
 ;
 ; Memory:
 ;   $0801-$080c  the BASIC line `SYS 2061`
-;   $080d-       this code, then escape, border_colour and the packed data
-;                (below $3100 for any picture)
-;   $4000-$5f3f  the bitmap
-;   $5f40-$6710  the picture's screen colours, colour RAM and background as
-;                unpacked, before they move to their places
-;   $6800-$6be7  the picture's screen colours: the VIC's screen
-;   $6c00-$6fe7  the text screen's colour RAM while the picture is shown
-;   $fb-$fe      the unpacker's two pointers
-; The VIC shows bank 1 ($4000-$7fff): it holds no image of the character
-; ROM, BASIC keeps nothing there after RUN, and it lies below $8000, where
-; a cartridge's ROM may be seen. The text screen at $0400 is not touched.
+;   $080d-       this code, then border_colour and the packed data, which
+;                end below the picture for any picture: unpacking never
+;                writes over a byte it has still to read, and the program
+;                can be RUN again
+;   $5800-$5be7  the picture's colour-RAM colours as unpacked; the text
+;                screen's colour RAM while the picture is shown
+;   $5c00-$5fe7  the picture's screen colours: the VIC's screen
+;   $6000-$7f3f  the bitmap
+;   $7f40        the background
+;   $f4-$fe      the unpacker's bits, counts and pointers, put back at the
+;                end
+; The 24 bytes between colour RAM, screen and bitmap ($5be8-$5bff,
+; $5fe8-$5fff) unpack too, as a repeat of the 24 before them (a few bits of
+; packing), so that the picture unpacks in one piece straight to its
+; places. The VIC shows bank 1 ($4000-$7fff): it holds no image of the
+; character ROM, BASIC keeps nothing there after RUN, and it lies below
+; $8000, where a cartridge's ROM may be seen. The text screen at $0400 is
+; not touched.
+;
+; The unpacker takes 21 cycles a byte it makes and about 300 a match; the
+; packer counts them (lz_unpack's count) and keeps the whole within a
+; million cycles, about a second, for any picture.
 
         .cpu "6502"             ; documented opcodes only
 
 ; The places of the picture
 vic_bank        = $4000         ; CIA 2 port A bits 0-1 = %10
-bitmap          = vic_bank      ; $d018 bit 3 = 0
-screen          = vic_bank + $2800 ; $d018 bits 4-7 = 10
-saved_colours   = vic_bank + $2c00
+colours         = vic_bank + $1800
+screen          = vic_bank + $1c00 ; $d018 bits 4-7 = 7
+bitmap          = vic_bank + $2000 ; $d018 bit 3 = 1
+background      = bitmap + 8000
+unpacked        = colours
+unpacked_end    = background + 1
+        .cerror colours + 1000 > screen || screen + 1000 > bitmap, "the parts overlap"
+        .cerror unpacked_end > $8000, "the picture reaches a cartridge's ROM"
 
-; The Koala data unpacks in file order from the bitmap on, up to below the
-; screen.
-unpacked            = bitmap
-unpacked_screen     = unpacked + 8000
-unpacked_colours    = unpacked + 9000
-unpacked_background = unpacked + 10000
-unpacked_end        = unpacked + 10001
-        .cerror unpacked_end > screen, "the unpacked colours reach the screen"
-
-; Zero page bytes that BASIC and the KERNAL leave to programs
-source          = $fb           ; next packed byte
-target          = $fd           ; next unpacked byte
+; The zero page the unpacker uses; it is saved on the stack and put back.
+zero_page       = $f4
+bit_byte        = $f4           ; the bits left of a bit byte, above a 1
+length          = $f5           ; a count; 16 bits, the high byte 0 between
+                                ; the steps
+offset          = $f7           ; the last match's offset less one; 16 bits
+source          = $f9           ; the next packed byte
+target          = $fb           ; the next unpacked byte
+from            = $fd           ; the next byte a copy takes
+zero_page_bytes = 11
 
 ; The KERNAL's count of keys waiting in its keyboard buffer
 keys_waiting    = $c6
@@ -97,8 +107,8 @@ start
         php                     ; BASIC's interrupt flag, back at the end
         sei                     ; the KERNAL's interrupt stays out meanwhile
 
-        ; Every register this program writes goes on the stack; they come
-        ; back in the reverse order.
+        ; Every register this program writes goes on the stack, and the
+        ; zero page it uses; they come back in the reverse order.
         lda vic_control1
         and #%01111111          ; bit 7 reads the beam's line; the compare
         pha                     ; line's bit 8 the KERNAL set is 0
@@ -114,13 +124,18 @@ start
         pha
         lda keyboard_columns
         pha
+        ldx #zero_page_bytes - 1
+-       lda zero_page,x
+        pha
+        dex
+        bpl -
 
         ; Nothing half-built shows while the picture is unpacked.
         lda #blank_control1
         sta vic_control1
 
-        ; Unpack the picture to unpacked..unpacked_end. Y stays 0, so
-        ; (source),y and (target),y are the pointers themselves.
+        ; Unpack. Y stays 0 outside the copies, so (source),y and the like
+        ; are the pointers themselves.
         lda #<packed
         sta source
         lda #>packed
@@ -129,46 +144,70 @@ start
         sta target
         lda #>unpacked
         sta target+1
+        lda #%10000000          ; no bits left: the first bit reads a byte
+        sta bit_byte
         ldy #0
-unpack
-        jsr read_packed
-        ldx #1                  ; a byte of its own is a run of one
-        cmp escape
-        bne put
-        jsr read_packed         ; the run's value
-        pha
-        jsr read_packed         ; its count
-        tax
-        pla
-put
-        sta (target),y
-        inc target
+        sty length+1
+literals
+        jsr gamma               ; the count
+        lda source              ; the bytes themselves, copied from the
+        sta from                ; packed data, which goes on after them
+        lda source+1
+        sta from+1
+        jsr copy
+        tya
+        clc
+        adc from
+        sta source
+        lda from+1
+        adc #0
+        sta source+1
+        ldy #0
+        asl bit_byte            ; 1: a new match, 0: the last offset again
         bne +
-        inc target+1
-+       dex
-        bne put
-        ; Runs end exactly at the end of the data.
-        lda target+1
-        cmp #>unpacked_end
-        bne unpack
-        lda target
-        cmp #<unpacked_end
-        bne unpack
-
-        ; The screen colours to the VIC's screen, the colour-RAM colours to
-        ; colour RAM, whose text colours are kept first: 4 x 250 bytes.
-        ldx #250
--
-        .for part := 0, part < 1000, part += 250
-        lda colour_ram + part - 1,x
-        sta saved_colours + part - 1,x
-        lda unpacked_colours + part - 1,x
-        sta colour_ram + part - 1,x
-        lda unpacked_screen + part - 1,x
-        sta screen + part - 1,x
-        .endfor
+        jsr next_bits
++       bcs new_match
+        jsr gamma               ; the length
+        bcc match               ; always: gamma ends on a 0 bit
+new_match
+        jsr gamma               ; the offset's high part + 1
+        ldx length+1
+        bne unpacked_all        ; 256: the end
+        ldx length
         dex
-        bne -
+        txa
+        lsr a                   ; high / 2 is the high byte of offset - 1,
+        sta offset+1            ; its last bit goes to the top of the low
+        lda (source),y
+        inc source
+        bne +
+        inc source+1
++       ror a                   ; 7 bits of offset, and the length's first
+        sta offset              ; bit (of length - 1) in C
+        jsr gamma_after_first
+        inc length
+        bne match
+        inc length+1
+match
+        clc                     ; from = target - (offset - 1) - 1
+        lda target
+        sbc offset
+        sta from
+        lda target+1
+        sbc offset+1
+        sta from+1
+        jsr copy
+        ldy #0
+        asl bit_byte            ; 1: a new match, 0: a literal run
+        bne +
+        jsr next_bits
++       bcs new_match
+        bcc literals            ; always
+unpacked_all
+
+        ; The picture's colours to colour RAM, the text screen's colours
+        ; from there to their place, kept for the end.
+        jsr swap_colours
 
         ; Show it.
         lda vic_bank_port
@@ -179,7 +218,7 @@ put
         sta vic_memory
         lda #show_control2
         sta vic_control2
-        lda unpacked_background
+        lda background
         sta vic_background
         lda border_colour
         sta vic_border
@@ -190,25 +229,22 @@ put
         ; at READY would be typed by the KERNAL.
         lda #space_column
         sta keyboard_columns
--       lda keyboard_rows
-        and #space_row
+        lda #space_row
+-       bit keyboard_rows
         bne -
--       lda keyboard_rows
-        and #space_row
+-       bit keyboard_rows
         beq -
 
-        ; Back: the text screen's colours, then the registers.
+        ; Back: the text screen's colours, then the zero page and the
+        ; registers.
         lda #blank_control1
         sta vic_control1
-        ldx #250
--
-        .for part := 0, part < 1000, part += 250
-        lda saved_colours + part - 1,x
-        sta colour_ram + part - 1,x
-        .endfor
-        dex
+        jsr swap_colours
+        ldx #256 - zero_page_bytes
+-       pla                     ; zero page addresses wrap: X from $f7
+        sta zero_page + zero_page_bytes - 256 & $ff,x
+        inx
         bne -
-
         pla
         sta keyboard_columns
         pla
@@ -229,20 +265,97 @@ put
         plp
         rts                     ; to BASIC's SYS, which goes on to READY
 
-; The next packed byte in A. Y must be 0.
-read_packed
+; A gamma code into length: the bits of a number after its leading 1, each
+; after a 1 bit, then a 0 bit. length+1 must be 0. Ends with C clear.
+gamma
+        asl bit_byte
+        bne gamma_after_first
+        jsr next_bits
+; The same with its first bit already in C.
+gamma_after_first
+        ldx #1
+        stx length
+        bcc gamma_done
+gamma_bit
+        asl bit_byte            ; a bit of the number
+        bne +
+        jsr next_bits
++       rol length
+        rol length+1
+        asl bit_byte            ; 1: another bit follows
+        bne +
+        jsr next_bits
++       bcs gamma_bit
+gamma_done
+        rts
+
+; The next bit byte: its top bit in C, the 1 from C below its other bits.
+; C must be 1 (the last bit byte's 1, just shifted out).
+next_bits
         lda (source),y
         inc source
         bne +
         inc source+1
++       rol a
+        sta bit_byte
+        rts
+
+; Copies length bytes (1 to 65535) from (from) to (target); target moves
+; on, from by whole pages, and Y is the bytes of the last page, to be added
+; to from. length+1 ends 0.
+copy
+        ldx length              ; the bytes up to a whole page first
+        beq +
+        inc length+1
++
+-       lda (from),y
+        sta (target),y
+        iny
+        bne +
+        inc from+1
+        inc target+1
++       dex
+        bne -
+        dec length+1
+        bne -
+        tya
+        clc
+        adc target
+        sta target
+        bcc +
+        inc target+1
 +       rts
 
-; bitmosaic writes these after the code.
-escape          = *
-border_colour   = * + 1
-packed          = * + 2
+; Exchanges colour RAM with the 1024 bytes from colours (the 24 after the
+; picture's 1000 go along).
+swap_colours
+        lda #>colour_ram
+        sta target+1
+        lda #>colours
+        sta from+1
+        ldy #0
+        sty target
+        sty from
+        ldx #4
+-       lda (target),y
+        pha
+        lda (from),y
+        sta (target),y
+        pla
+        sta (from),y
+        iny
+        bne -
+        inc target+1
+        inc from+1
+        dex
+        bne -
+        rts
 
-; The escape byte is the picture's rarest byte value, so it occurs at most
-; 10001 / 256 = 39 times, and each costs at most two bytes more than itself.
-longest_packed  = 10001 + 2 * 39
-        .cerror packed + longest_packed > screen, "the packed data could reach the screen"
+; bitmosaic writes these after the code.
+border_colour   = *
+packed          = * + 1
+
+; Packing never makes the data longer than one literal run of it with its
+; gamma code and the end code: 10049 bytes and 6 more.
+longest_packed  = unpacked_end - unpacked + 6
+        .cerror packed + longest_packed > unpacked, "the packed data could reach the picture"

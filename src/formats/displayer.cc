@@ -1,54 +1,86 @@
 #include "formats/displayer.h"
 
 #include <algorithm>
-#include <array>
 
 #include "formats/displayer_code.h"
-#include "formats/run_length.h"
+#include "formats/lz_pack.h"
+#include "formats/pair_choice.h"
 
 namespace bitmosaic {
 namespace {
 
-constexpr std::size_t kPictureBytes = kKoalaFileSize - kBitmapOffset;  // 10001
+constexpr std::size_t kGap = 24;  // from the end of 1000 colours to the next kilobyte
 
-// The escape byte is the byte value that occurs least often: at most
-// 10001 / 256 = 39 times, each costing at most two bytes more than another
-// byte would (a run of one is three bytes). Cutting colours to four bits
-// only joins runs, which never makes the coding longer. So the packed data
-// is at most 78 bytes longer than in the GG form, and the program stays
-// within kDisplayerOverGgForm of it while its code and settings take at most
-// 512 - 78 bytes; the displayer test holds it to that.
-constexpr std::size_t kMostEscapes = kPictureBytes / 256;
+// The program: its code, the border colour, the packed picture, unpacked
+// within `most_cycles` of the decoder's.
+std::vector<std::uint8_t> program_of(const UnpackedPicture& unpacked, std::uint8_t border,
+                                     std::uint64_t most_cycles) {
+  const std::span<const std::uint8_t> code = displayer_code();
+  std::vector<std::uint8_t> program;
+  program.reserve(code.size() + 1 + kUnpackedSize + 8);
+  program.assign(code.begin(), code.end());
+  program.push_back(border);
+  lz_pack(unpacked, program, most_cycles);
+  return program;
+}
 
-std::uint8_t rarest_byte(std::span<const std::uint8_t> data) {
-  std::array<std::size_t, 256> counts{};
-  for (const std::uint8_t byte : data) ++counts[byte];
-  return static_cast<std::uint8_t>(std::min_element(counts.begin(), counts.end()) -
-                                   counts.begin());
+// The decoder's cycles for the program's packed picture.
+std::uint64_t unpacking_cycles(const std::vector<std::uint8_t>& program) {
+  UnpackedPicture unpacked;
+  const std::optional<LzUnpacked> read =
+      lz_unpack(std::span(program).subspan(displayer_code().size() + 1), unpacked);
+  return read ? read->cycles : kLzAnyCycles;
 }
 
 }  // namespace
 
+void lay_out_unpacked(const KoalaPicture& picture, UnpackedPicture& unpacked) {
+  for (std::size_t cell = 0; cell < 1000; ++cell) {
+    unpacked[kUnpackedColourRam + cell] = picture[kColourRamOffset + cell] & 0x0F;
+    unpacked[kUnpackedScreen + cell] = picture[kScreenColourOffset + cell];
+  }
+  std::copy_n(picture.begin() + kBitmapOffset, kBitmapSize, unpacked.begin() + kUnpackedBitmap);
+  unpacked[kUnpackedBackground] = picture[kBackgroundOffset] & 0x0F;
+  for (const std::size_t gap : {kUnpackedScreen - kGap, kUnpackedBitmap - kGap})
+    std::copy_n(unpacked.begin() + static_cast<std::ptrdiff_t>(gap - kGap), kGap,
+                unpacked.begin() + static_cast<std::ptrdiff_t>(gap));
+}
+
+void picture_from_unpacked(const UnpackedPicture& unpacked, KoalaPicture& picture) {
+  picture[0] = kDefaultLoadAddress & 0xFF;
+  picture[1] = kDefaultLoadAddress >> 8;
+  std::copy_n(unpacked.begin() + kUnpackedBitmap, kBitmapSize, picture.begin() + kBitmapOffset);
+  for (std::size_t cell = 0; cell < 1000; ++cell) {
+    picture[kScreenColourOffset + cell] = unpacked[kUnpackedScreen + cell];
+    picture[kColourRamOffset + cell] = unpacked[kUnpackedColourRam + cell] & 0x0F;
+  }
+  picture[kBackgroundOffset] = unpacked[kUnpackedBackground] & 0x0F;
+}
+
 std::vector<std::uint8_t> displayer_program(const KoalaPicture& picture, int border) {
-  // The machine keeps only the low four bits of colour RAM and background;
-  // the high ones (often random in memory dumps) would only break runs.
-  std::array<std::uint8_t, kPictureBytes> data;
-  std::copy(picture.begin() + kBitmapOffset, picture.end(), data.begin());
-  for (std::size_t at = kColourRamOffset; at < kKoalaFileSize; ++at)
-    data[at - kBitmapOffset] &= 0x0F;
-
-  const std::uint8_t escape = rarest_byte(data);
-  const std::uint8_t background = data[kBackgroundOffset - kBitmapOffset];
-  const std::span<const std::uint8_t> code = displayer_code();
-
-  // displayer.asm reads what follows its code in this order: the escape
-  // byte, the border colour, the packed picture.
-  std::vector<std::uint8_t> program;
-  program.reserve(code.size() + 2 + kPictureBytes + 2 * kMostEscapes);
-  program.assign(code.begin(), code.end());
-  program.push_back(escape);
-  program.push_back(border < 0 ? background : static_cast<std::uint8_t>(border & 0x0F));
-  pack_runs(data, RunCoding{escape, RunOrder::value_then_count, ZeroRun::as_256}, program);
+  const std::uint8_t border_colour = border < 0 ? picture[kBackgroundOffset] & 0x0F
+                                                : static_cast<std::uint8_t>(border & 0x0F);
+  // The picture's own bit pairs, and the ones chosen to pack smaller: the
+  // search weighs each cell by a model of the packing, so the whole of
+  // both is packed and the smaller kept.
+  UnpackedPicture unpacked;
+  lay_out_unpacked(picture, unpacked);
+  std::vector<std::uint8_t> program = program_of(unpacked, border_colour, kLzAnyCycles);
+  KoalaPicture chosen;
+  if (choose_pairs(picture, chosen)) {
+    UnpackedPicture other;
+    lay_out_unpacked(chosen, other);
+    std::vector<std::uint8_t> smaller = program_of(other, border_colour, kLzAnyCycles);
+    if (smaller.size() < program.size()) {
+      program.swap(smaller);
+      unpacked = other;
+    }
+  }
+  // Only a picture of very many short matches takes the decoder too long;
+  // it is packed again, weighing cycles too.
+  constexpr std::uint64_t kMostUnpackingCycles = kDisplayerMostCycles - kDisplayerOtherCycles;
+  if (unpacking_cycles(program) > kMostUnpackingCycles)
+    program = program_of(unpacked, border_colour, kMostUnpackingCycles);
   return program;
 }
 

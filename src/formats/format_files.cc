@@ -235,7 +235,7 @@ bool write_format_file(const PictureFormat& format, const KoalaPicture& picture,
   const PackingRule* rule = packing_rule(format.packing);
   if (format.packing == Packing::displayer) {
     const std::vector<std::uint8_t> program = displayer_program(picture, border);
-    if (program.size() > file.block.size()) return false;  // cannot be: at most the GG form + 512
+    if (program.size() > file.block.size()) return false;  // cannot be: its code and the data packed
     file.size = program.size();
     std::copy(program.begin(), program.end(), file.block.begin());
     return true;

@@ -128,7 +128,8 @@ constexpr PictureFormat kFormats[] = {
     {"boogiedown-commands", "Boogie Down Paint", "bdp", kKoalaData, 0, AS::unknown,
      koala_order(0), Packing::boogie_down_commands, {}, 0, false, true},
     // A program that shows the picture when it is loaded and RUN, from
-    // BASIC's start; written, never read (see displayer.h).
+    // BASIC's start (see displayer.h); the table's readers do not read it,
+    // displayer_reader.h reads back our own.
     {"prg", "Displayer program", "prg", kKoalaData, 0x0801, AS::known, koala_order(0),
      Packing::displayer},
 };

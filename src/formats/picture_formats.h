@@ -25,7 +25,7 @@ enum class Packing {
   boogie_down_escape,    // a 6-byte header, the escape byte, then escape count value
   boogie_down_5,         // "BDP 5.00", two escape bytes, runs with one- and two-byte counts
   boogie_down_commands,  // no header: $FF count value runs and $FE blocks of literal bytes
-  displayer,             // a program that shows the picture; written, never read
+  displayer,             // a program that shows the picture (displayer.h, displayer_reader.h)
 };
 
 // How many cells one colour byte serves.

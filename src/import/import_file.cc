@@ -1,5 +1,6 @@
 #include "import/import_file.h"
 
+#include "formats/displayer_reader.h"
 #include "import/find_picture.h"
 #include "import/image_to_koala.h"
 #include "base/message.h"
@@ -52,6 +53,10 @@ std::string describe(const PictureFormat& format, const ReadFormat& read, std::s
   return formatted("%s picture, load address $%04x", format.title, read.file_address);
 }
 
+std::string program_refusal(const std::string& name) {
+  return formatted("ERROR: File '%s' is a program, not a picture file.", name.c_str());
+}
+
 // The names of `formats`, separated by ", ".
 std::string names_of(const std::vector<const PictureFormat*>& formats) {
   std::string names;
@@ -94,9 +99,31 @@ ImportResult import_picture(std::span<const std::uint8_t> file, const std::strin
 
 ImportResult import_file(std::span<const std::uint8_t> file, const std::string& name,
                          int palette, std::string_view format_word, KoalaPicture* into) {
+  // The programs export writes come back by content, or by a name that
+  // names the program; never by running them.
+  const PictureFormat* named = format_named(format_word.empty() ? file_extension(name)
+                                                                : format_word);
+  const bool named_program = named != nullptr && named->packing == Packing::displayer;
+  if (format_word.empty() || named_program) {
+    ImportResult result;
+    if (read_displayer_program(file, into != nullptr ? *into : result.picture)) {
+      result.imported = true;
+      result.description = "Program written by bitmosaic (picture)";
+      return result;
+    }
+    if (named_program) {
+      result.error = program_refusal(name);
+      return result;
+    }
+  }
   if (format_word.empty() && has_png_signature(file))
     return import_png(file, name, palette, into);
-  return import_picture(file, name, format_word, into);
+  ImportResult result = import_picture(file, name, format_word, into);
+  // A program of BASIC's that is no picture of any format says so.
+  if (!result.imported && format_word.empty() && file.size() >= 2 && file[0] == 0x01 &&
+      file[1] == 0x08)
+    result.error = program_refusal(name);
+  return result;
 }
 
 }  // namespace bitmosaic

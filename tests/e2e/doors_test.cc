@@ -14,6 +14,7 @@
 #include "support/png_decode.h"
 #include "support/run_tool.h"
 #include "support/tool_folder.h"
+#include "support/written_picture.h"
 #include "test_card.h"
 
 namespace bitmosaic {
@@ -22,21 +23,6 @@ namespace {
 using testing::read_file;
 using testing::ToolResult;
 using testing::write_file;
-
-// True when both pictures show the same colour in every pixel, however
-// their bit pairs are assigned (an imported image's cells choose their own).
-bool same_pixels(const KoalaPicture& a, const KoalaPicture& b) {
-  for (int row = 0; row < kCellRows; ++row)
-    for (int column = 0; column < kCellColumns; ++column)
-      for (int line = 0; line < kLinesPerCell; ++line) {
-        const std::size_t at = cell_byte_offset(column, row, line);
-        for (int pixel = 0; pixel < kPixelsPerByte; ++pixel)
-          if (pixel_colour(a, column, row, pixel_value(a[at], pixel)) !=
-              pixel_colour(b, column, row, pixel_value(b[at], pixel)))
-            return false;
-      }
-  return true;
-}
 
 // The picture a file holds, read as import reads it.
 std::optional<KoalaPicture> picture_in(const std::string& file, const std::string& name) {
@@ -90,7 +76,7 @@ TEST_F(Doors, EveryPictureComesIn) {
     EXPECT_EQ(0u, exported.out.find(row.line)) << exported.out;
     const std::optional<KoalaPicture> back = picture_in(file("out.drz"), "out.drz");
     ASSERT_TRUE(back) << source;
-    EXPECT_TRUE(same_pixels(card_, *back)) << source;
+    EXPECT_TRUE(testing::shows_the_same_pixels(card_, *back)) << source;
   }
   // A Koala source says nothing more than it always did; --from= names the
   // source's format where its name does not.
@@ -114,6 +100,7 @@ TEST_F(Doors, TheDestinationsNameChoosesTheForm) {
       {"import", "card.png", "out.kla", true},  {"import", "card.png", "out.gg", false},
       {"import", "card.png", "out.png", false}, {"convert", "photo.jpg", "out.kla", true},
       {"convert", "photo.jpg", "out.gg", false}, {"convert", "photo.jpg", "out.png", false},
+      {"import", "card.png", "out.prg", false}, {"convert", "photo.jpg", "out.prg", false},
   };
   for (const Row& row : rows) {
     const std::string destination = row.destination;
@@ -123,13 +110,15 @@ TEST_F(Doors, TheDestinationsNameChoosesTheForm) {
     EXPECT_EQ(row.koala, written.size() == kKoalaFileSize) << destination;
     if (destination.ends_with(".png")) {
       EXPECT_EQ(320u, testing::decode_png(written).width);
+    } else if (destination.ends_with(".prg")) {
+      EXPECT_EQ(std::string("\x01\x08", 2), written.substr(0, 2));
     } else if (destination.ends_with(".gg")) {
       EXPECT_NE(std::string::npos, result.out.find("Writing Packed Koala picture of "));
     }
     const std::optional<KoalaPicture> back = picture_in(written, destination);
     ASSERT_TRUE(back) << row.command << " " << destination;
     const KoalaPicture& source = std::string(row.command) == "import" ? card_ : converted;
-    EXPECT_TRUE(same_pixels(source, *back)) << row.command << " " << destination;
+    EXPECT_TRUE(testing::shows_the_same_pixels(source, *back)) << row.command << " " << destination;
   }
 }
 
@@ -150,7 +139,14 @@ TEST_F(Doors, RefusalsWriteNothing) {
        "ERROR: Destination 'out.kla' is not named like a drazpaint file."},
       {{"convert", "photo.jpg", "out.prg", "--format=gg"},
        "ERROR: Destination 'out.prg' is not named like a gg file."},
+      {{"import", "basic.prg", "out.kla"},
+       "ERROR: File 'basic.prg' is a program, not a picture file."},
+      {{"png", "basic", "out.png"}, "ERROR: File 'basic' is a program, not a picture file."},
   };
+  // A BASIC program of one line, 10 PRINT, that no picture format reads.
+  write_file(dir_.file("basic.prg"),
+             std::string("\x01\x08\x07\x08\x0a\x00\x99\x00\x00\x00", 10));
+  write_file(dir_.file("basic"), file("basic.prg"));
   const std::vector<std::string> before = names();
   const std::string card_png = file("card.png");
   for (const Row& row : rows) {

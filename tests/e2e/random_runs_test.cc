@@ -6,7 +6,8 @@
 // from. import also gets random bytes, alone, behind a PNG signature and in
 // the size of every format, and scaled images; convert gets images of every
 // kind and noise behind their signatures; export gets random pictures for
-// every format; no default destination replaces a file that was there.
+// every format; no default destination replaces a file that was there. The
+// .prg program's LZ coding packs and unpacks random data alongside.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/lz_pack.h"
 #include "formats/picture_formats.h"
 #include "picture/koala_picture.h"
 #include "screenshot.h"
@@ -292,8 +294,16 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
                                                 arguments[0] == "convert");
     if (by_name && !(arguments[0] != "export" && koala_or_png)) {
       // A file of its format that shows its source, where that is known; a
-      // program that shows it (the displayer's own tests run those).
-      if (testing::is_displayer_program(content, name, arguments)) return "";
+      // program that shows it in every pixel, read back (the displayer's own
+      // tests run those).
+      if (testing::is_displayer_program(content, name, arguments)) {
+        const std::optional<KoalaPicture> shown = testing::displayer_picture(content);
+        for (const char* source : {"pic.kla", "random.kla"})
+          if (arguments.size() > 1 && arguments[1] == source &&
+              !testing::shows_the_same_pixels(read_picture(before.at(source)), *shown))
+            return name + " does not show " + source;
+        return "";
+      }
       const std::optional<KoalaPicture> read = testing::exported_picture(content, name, arguments);
       if (!read) return name + " reads as no picture";
       for (const char* source : {"pic.kla", "random.kla"})
@@ -303,6 +313,28 @@ class RandomRuns : public ::testing::TestWithParam<unsigned> {
       return "";
     }
     if (!koala_or_png) return name + " is neither a picture nor a PNG image";
+    return "";
+  }
+
+  // The program's LZ coding packs random bytes of any length, with runs
+  // and repeats near and far as pictures have them, and unpacks them as
+  // they were.
+  std::string lz_round_trip() {
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(between(1, 3000)));
+    for (std::size_t at = 0; at < data.size();) {
+      const int kind = between(0, 3);  // a run, a repeat, a repeat, noise
+      const auto back = static_cast<std::size_t>(kind == 0 ? between(1, 4) : between(1, 2500));
+      const auto length = static_cast<std::size_t>(between(1, kind == 0 ? 300 : 12));
+      for (const std::size_t end = std::min(data.size(), at + length); at < end; ++at)
+        data[at] = kind == 3 || back > at ? static_cast<std::uint8_t>(between(0, 255))
+                                          : data[at - back];
+    }
+    std::vector<std::uint8_t> packed;
+    lz_pack(data, packed);
+    std::vector<std::uint8_t> back(data.size());
+    const std::optional<LzUnpacked> read = lz_unpack(packed, back);
+    if (!read || read->consumed != packed.size() || back != data)
+      return "lz_pack of " + std::to_string(data.size()) + " bytes does not unpack to them";
     return "";
   }
 
@@ -332,6 +364,9 @@ TEST_P(RandomRuns, KeepEveryPromise) {
     const std::string broken = broken_promise(arguments, result, before);
     ASSERT_EQ("", broken) << "seed " << GetParam() << ", run " << run << ": "
                           << ::testing::PrintToString(arguments) << "\nstderr: " << result.err;
+    if (run % 4 == 0) {
+      ASSERT_EQ("", lz_round_trip()) << "seed " << GetParam() << ", run " << run;
+    }
   }
 }
 

@@ -1,5 +1,7 @@
 #include "support/mos6502.h"
 
+#include <algorithm>
+
 #include "base/message.h"
 
 namespace bitmosaic::testing {
@@ -8,8 +10,10 @@ namespace {
 constexpr std::uint8_t kCarry = 0x01;
 constexpr std::uint8_t kZero = 0x02;
 constexpr std::uint8_t kInterrupt = 0x04;
+constexpr std::uint8_t kDecimal = 0x08;
 constexpr std::uint8_t kBreak = 0x10;
 constexpr std::uint8_t kUnused = 0x20;
+constexpr std::uint8_t kOverflow = 0x40;
 constexpr std::uint8_t kNegative = 0x80;
 
 // VIC registers that read the beam's position: raster line and the
@@ -137,10 +141,59 @@ std::uint8_t set_nz(C64& m, std::uint8_t value) {
   return value;
 }
 
+void set_carry(C64& m, bool carry) {
+  m.p = static_cast<std::uint8_t>((m.p & ~kCarry) | (carry ? kCarry : 0));
+}
+
 void compare(C64& m, std::uint8_t reg, std::uint8_t value) {
   set_nz(m, static_cast<std::uint8_t>(reg - value));
-  m.p = static_cast<std::uint8_t>((m.p & ~kCarry) | (reg >= value ? kCarry : 0));
+  set_carry(m, reg >= value);
 }
+
+// Binary addition with carry, the flags as the 6502 sets them; SBC adds the
+// complement. Decimal mode is not modelled.
+void add(C64& m, std::uint8_t value) {
+  if (m.p & kDecimal) stop(m, "decimal mode, which is not modelled");
+  const unsigned sum = m.a + value + (m.p & kCarry);
+  const bool overflow = (~(m.a ^ value) & (m.a ^ sum) & 0x80) != 0;
+  set_carry(m, sum > 0xFF);
+  m.p = static_cast<std::uint8_t>((m.p & ~kOverflow) | (overflow ? kOverflow : 0));
+  set_nz(m, m.a = static_cast<std::uint8_t>(sum));
+}
+
+void subtract(C64& m, std::uint8_t value) { add(m, static_cast<std::uint8_t>(~value)); }
+
+// The shifts and rotations: the bit shifted out goes to C.
+std::uint8_t shift_left(C64& m, std::uint8_t value, bool rotate) {
+  const auto result = static_cast<std::uint8_t>(value << 1 | (rotate ? (m.p & kCarry) : 0));
+  set_carry(m, value & 0x80);
+  return set_nz(m, result);
+}
+
+std::uint8_t shift_right(C64& m, std::uint8_t value, bool rotate) {
+  const auto result = static_cast<std::uint8_t>(value >> 1 | (rotate && (m.p & kCarry) ? 0x80 : 0));
+  set_carry(m, value & 0x01);
+  return set_nz(m, result);
+}
+
+std::uint8_t increment(C64& m, std::uint8_t value) {
+  return set_nz(m, static_cast<std::uint8_t>(value + 1));
+}
+std::uint8_t decrement(C64& m, std::uint8_t value) {
+  return set_nz(m, static_cast<std::uint8_t>(value - 1));
+}
+std::uint8_t shift(C64& m, std::uint8_t value) { return shift_left(m, value, false); }
+std::uint8_t rotate(C64& m, std::uint8_t value) { return shift_left(m, value, true); }
+
+// Read-modify-write of a zero page byte: 5 cycles.
+void modify_zero_page(C64& m, std::uint8_t (*change)(C64&, std::uint8_t)) {
+  const std::uint8_t address = fetch(m);
+  write(m, address, change(m, read(m, address)));
+  m.cycles += 5;
+}
+
+// A zero page address indexed by X wraps within the zero page.
+std::uint8_t zero_page_x(C64& m) { return static_cast<std::uint8_t>(fetch(m) + m.x); }
 
 bool crosses_page(std::uint16_t from, std::uint16_t to) { return (from ^ to) & 0xFF00; }
 
@@ -183,6 +236,27 @@ C64 cold_start() {
   return m;
 }
 
+bool sys_program(C64& m, std::span<const std::uint8_t> file) {
+  if (file.size() < 14 || file.size() > 0xA000 - 0x0801 + 2 || file[0] != 0x01 || file[1] != 0x08 ||
+      file[6] != 0x9E)
+    return false;
+  std::size_t at = 7;  // after load address, link, line number and SYS
+  int address = 0;
+  while (at < file.size() && file[at] >= '0' && file[at] <= '9' && address < 0x10000)
+    address = address * 10 + (file[at++] - '0');
+  // The line ends, and its link leads to the end of the program: a link of 0.
+  const std::size_t next_line = static_cast<std::size_t>(file[2] | file[3] << 8) - 0x0801 + 2;
+  if (at + 2 >= file.size() || file[at] != 0 || next_line != at + 1 || file[at + 1] != 0 ||
+      file[at + 2] != 0 || address >= 0x10000)
+    return false;
+  std::copy(file.begin() + 2, file.end(), m.ram.begin() + 0x0801);
+  m.ram[0x0100 + kStackAtSys + 2] = (kSysReturn - 1) >> 8;
+  m.ram[0x0100 + kStackAtSys + 1] = (kSysReturn - 1) & 0xFF;
+  m.s = kStackAtSys;
+  m.pc = static_cast<std::uint16_t>(address);
+  return true;
+}
+
 bool step(C64& m) {
   if (!m.fault.empty()) return false;
   const std::uint16_t at = m.pc;
@@ -203,12 +277,33 @@ bool step(C64& m) {
     case 0x09: set_nz(m, m.a |= fetch(m)); m.cycles += 2; break;                      // ORA #
     case 0xC9: compare(m, m.a, fetch(m)); m.cycles += 2; break;                       // CMP #
     case 0xCD: compare(m, m.a, read(m, fetch_word(m))); m.cycles += 4; break;         // CMP abs
-    case 0xE6: {                                                                      // INC zp
-      const std::uint8_t address = fetch(m);
-      write(m, address, set_nz(m, static_cast<std::uint8_t>(read(m, address) + 1)));
-      m.cycles += 5;
+    case 0xE6: modify_zero_page(m, increment); break;                                 // INC zp
+    case 0xC6: modify_zero_page(m, decrement); break;                                 // DEC zp
+    case 0x06: modify_zero_page(m, shift); break;                                     // ASL zp
+    case 0x26: modify_zero_page(m, rotate); break;                                    // ROL zp
+    case 0x2A: m.a = shift_left(m, m.a, true); m.cycles += 2; break;                 // ROL A
+    case 0x4A: m.a = shift_right(m, m.a, false); m.cycles += 2; break;               // LSR A
+    case 0x6A: m.a = shift_right(m, m.a, true); m.cycles += 2; break;                // ROR A
+    case 0x69: add(m, fetch(m)); m.cycles += 2; break;                                // ADC #
+    case 0x65: add(m, read(m, fetch(m))); m.cycles += 3; break;                       // ADC zp
+    case 0xE5: subtract(m, read(m, fetch(m))); m.cycles += 3; break;                  // SBC zp
+    case 0x2C: {                                                                      // BIT abs
+      const std::uint8_t value = read(m, fetch_word(m));
+      m.p = static_cast<std::uint8_t>((m.p & ~(kNegative | kOverflow | kZero)) | (value & 0xC0) |
+                                      ((m.a & value) == 0 ? kZero : 0));
+      m.cycles += 4;
       break;
     }
+    case 0xB5: set_nz(m, m.a = read(m, zero_page_x(m))); m.cycles += 4; break;        // LDA zp,X
+    case 0x95: write(m, zero_page_x(m), m.a); m.cycles += 4; break;                   // STA zp,X
+    case 0xA6: set_nz(m, m.x = read(m, fetch(m))); m.cycles += 3; break;              // LDX zp
+    case 0x86: write(m, fetch(m), m.x); m.cycles += 3; break;                         // STX zp
+    case 0x84: write(m, fetch(m), m.y); m.cycles += 3; break;                         // STY zp
+    case 0x18: set_carry(m, false); m.cycles += 2; break;                             // CLC
+    case 0xE8: set_nz(m, ++m.x); m.cycles += 2; break;                                // INX
+    case 0xC8: set_nz(m, ++m.y); m.cycles += 2; break;                                // INY
+    case 0x8A: set_nz(m, m.a = m.x); m.cycles += 2; break;                            // TXA
+    case 0x98: set_nz(m, m.a = m.y); m.cycles += 2; break;                            // TYA
     case 0xCA: set_nz(m, --m.x); m.cycles += 2; break;                                // DEX
     case 0xAA: set_nz(m, m.x = m.a); m.cycles += 2; break;                            // TAX
     case 0x48: push(m, m.a); m.cycles += 3; break;                                    // PHA
@@ -218,6 +313,9 @@ bool step(C64& m) {
     case 0x78: m.p |= kInterrupt; m.cycles += 2; break;                               // SEI
     case 0xD0: branch(m, !(m.p & kZero)); break;                                      // BNE
     case 0xF0: branch(m, m.p & kZero); break;                                         // BEQ
+    case 0x10: branch(m, !(m.p & kNegative)); break;                                  // BPL
+    case 0x90: branch(m, !(m.p & kCarry)); break;                                     // BCC
+    case 0xB0: branch(m, m.p & kCarry); break;                                        // BCS
     case 0x20: {                                                                      // JSR
       const std::uint16_t target = fetch_word(m);
       const auto last = static_cast<std::uint16_t>(m.pc - 1);

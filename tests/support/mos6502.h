@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace bitmosaic::testing {
@@ -47,6 +48,18 @@ struct C64 {
 // $37, the VIC showing the text screen at $0400 in bank 0, the CIAs' ports
 // set for the keyboard and the bank.
 C64 cold_start();
+
+// BASIC's SYS calls a program with the return address of its own next
+// step on the stack; that lies in the ROM, which the machine cannot run, so
+// a run stops when the program returns there.
+inline constexpr std::uint16_t kSysReturn = 0xE147;
+inline constexpr std::uint8_t kStackAtSys = 0xF6;
+
+// Loads `file`, a program that is one BASIC line "SYS <address>", where
+// LOAD puts it ($0801), and sets the processor where SYS leaves it: at the
+// address, with the return address into BASIC on the stack. False when the
+// file is no such program.
+bool sys_program(C64& machine, std::span<const std::uint8_t> file);
 
 // Runs one instruction; false once the machine has stopped.
 bool step(C64& machine);

@@ -3,6 +3,7 @@
 #include <span>
 #include <string_view>
 
+#include "formats/displayer_reader.h"
 #include "formats/picture_formats.h"
 #include "import/import_file.h"
 
@@ -30,8 +31,15 @@ bool is_displayer_program(const std::string& content, const std::string& name,
                           const std::vector<std::string>& arguments) {
   const std::string word = format_word_of(arguments);
   const PictureFormat* format = format_named(word.empty() ? file_extension(name) : word);
-  return format != nullptr && format->packing == Packing::displayer && content.size() > 2 &&
-         content[0] == '\x01' && content[1] == '\x08';
+  return format != nullptr && format->packing == Packing::displayer &&
+         displayer_picture(content).has_value();
+}
+
+std::optional<KoalaPicture> displayer_picture(const std::string& content) {
+  KoalaPicture picture;
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+  if (!read_displayer_program(bytes, picture)) return std::nullopt;
+  return picture;
 }
 
 std::optional<KoalaPicture> exported_picture(const std::string& content, const std::string& name,
@@ -54,6 +62,19 @@ bool shows_the_same(const KoalaPicture& a, const KoalaPicture& b) {
           if (pixel_colour(a, column, row, value) != pixel_colour(b, column, row, value))
             return false;
         }
+      }
+  return true;
+}
+
+bool shows_the_same_pixels(const KoalaPicture& a, const KoalaPicture& b) {
+  for (int row = 0; row < kCellRows; ++row)
+    for (int column = 0; column < kCellColumns; ++column)
+      for (int line = 0; line < kLinesPerCell; ++line) {
+        const std::size_t at = cell_byte_offset(column, row, line);
+        for (int pixel = 0; pixel < kPixelsPerByte; ++pixel)
+          if (pixel_colour(a, column, row, pixel_value(a[at], pixel)) !=
+              pixel_colour(b, column, row, pixel_value(b[at], pixel)))
+            return false;
       }
   return true;
 }

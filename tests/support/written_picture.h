@@ -16,12 +16,20 @@ std::optional<KoalaPicture> exported_picture(const std::string& content, const s
                                              const std::vector<std::string>& arguments);
 
 // True when `content`, a file called `name` that a run with `arguments`
-// wrote, is in the format of the program that shows a picture (.prg), and
-// loads at BASIC's start.
+// wrote, is in the format of the program that shows a picture (.prg) and
+// reads back as one of our programs.
 bool is_displayer_program(const std::string& content, const std::string& name,
                           const std::vector<std::string>& arguments);
 
-// True when both pictures show the same colour in every pixel.
+// The picture in `content`, a program that export wrote, or nothing.
+std::optional<KoalaPicture> displayer_picture(const std::string& content);
+
+// True when both pictures show the same colour in every pixel, with the
+// same bitmap bytes.
 bool shows_the_same(const KoalaPicture& a, const KoalaPicture& b);
+
+// True when both pictures show the same colour in every pixel, whatever bit
+// pair each pixel takes.
+bool shows_the_same_pixels(const KoalaPicture& a, const KoalaPicture& b);
 
 }  // namespace bitmosaic::testing
