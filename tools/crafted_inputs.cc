@@ -1,4 +1,5 @@
 #include "crafted_inputs.h"
+#include "hostile_png.h"
 
 // jpeglib.h uses FILE and size_t without including their headers.
 #include <cstddef>
@@ -179,19 +180,6 @@ std::vector<jpeg_scan_info> refinement_script(int scans) {
 
 // ---- PNG -------------------------------------------------------------------
 
-void put_u32(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-}
-
-std::string chunk(const char* type, const std::string& data) {
-  std::string out;
-  put_u32(out, static_cast<std::uint32_t>(data.size()));
-  const std::string body = type + data;
-  out += body;
-  put_u32(out, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                                static_cast<uInt>(body.size()))));
-  return out;
-}
 
 // Deflates what it is given piece by piece, so that megabytes of rows never
 // lie whole in memory.
@@ -270,12 +258,12 @@ std::string png_file(const PngShape& shape, Fill fill) {
   header += '\0';  // adaptive filtering
   header += static_cast<char>(shape.interlaced ? 1 : 0);
   std::string file("\x89PNG\r\n\x1a\n", 8);
-  file += chunk("IHDR", header);
+  file += png_chunk("IHDR", header);
   constexpr std::size_t kIdatSize = 32 * 1024;
   const std::string& data = deflating.out;
   for (std::size_t at = 0; at < data.size(); at += kIdatSize)
-    file += chunk("IDAT", data.substr(at, std::min(kIdatSize, data.size() - at)));
-  file += chunk("IEND", "");
+    file += png_chunk("IDAT", data.substr(at, std::min(kIdatSize, data.size() - at)));
+  file += png_chunk("IEND", "");
   return file;
 }
 

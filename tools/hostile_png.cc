@@ -20,20 +20,6 @@ constexpr std::size_t kExcessPiece = std::size_t{1} << 20;
 // Image data is split into chunks of this size, as encoders commonly do.
 constexpr std::size_t kIdatSize = 32 * 1024;
 
-void put_u32(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
-}
-
-std::string chunk(const char* type, const std::string& data) {
-  std::string out;
-  put_u32(out, static_cast<std::uint32_t>(data.size()));
-  const std::string body = type + data;
-  out += body;
-  put_u32(out, static_cast<std::uint32_t>(
-                   crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                         static_cast<uInt>(body.size()))));
-  return out;
-}
 
 // Compresses `input` into `stream`'s output, ending with `flush`.
 std::string deflate_piece(z_stream& stream, const std::string& input, int flush) {
@@ -97,12 +83,27 @@ std::string image_stream(const std::string& rows, std::size_t excess, std::size_
 
 std::string text_chunk(TextChunk text, const std::string& compressed) {
   if (text == TextChunk::compressed)
-    return chunk("zTXt", std::string("Comment\0\0", 9) + compressed);
+    return png_chunk("zTXt", std::string("Comment\0\0", 9) + compressed);
   // Keyword, compressed, method 0, no language tag, no translated keyword.
-  return chunk("iTXt", std::string("Comment\0\x01\0\0\0", 12) + compressed);
+  return png_chunk("iTXt", std::string("Comment\0\x01\0\0\0", 12) + compressed);
 }
 
 }  // namespace
+
+void put_u32(std::string& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+}
+
+std::string png_chunk(const char* type, const std::string& data) {
+  std::string out;
+  put_u32(out, static_cast<std::uint32_t>(data.size()));
+  const std::string body = type + data;
+  out += body;
+  put_u32(out, static_cast<std::uint32_t>(
+                   crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                         static_cast<uInt>(body.size()))));
+  return out;
+}
 
 std::string hostile_png(const KoalaPicture& picture, const HostileForm& form) {
   std::string header;
@@ -122,26 +123,26 @@ std::string hostile_png(const KoalaPicture& picture, const HostileForm& form) {
   }
 
   std::string file("\x89PNG\r\n\x1a\n", 8);
-  file += chunk("IHDR", header);
+  file += png_chunk("IHDR", header);
   if (form.text_chunks > 0) {
     const std::string text = zlib_compressed(std::string(form.text_bytes, ' '));
     const std::string one = text_chunk(form.text, text);
     for (int i = 0; i < form.text_chunks; ++i) file += one;
   }
   if (form.empty_chunks > 0) {
-    const std::string empty = chunk("prVt", "");
+    const std::string empty = png_chunk("prVt", "");
     file.reserve(file.size() + form.empty_chunks * empty.size());
     for (std::size_t i = 0; i < form.empty_chunks; ++i) file += empty;
   }
-  file += chunk("PLTE", palette);
+  file += png_chunk("PLTE", palette);
   std::size_t rows_end = 0;
   const std::string stream = image_stream(rows, form.excess_bytes, &rows_end);
   // Cut half way through the excess: the rows are whole, the rest is not.
   const std::size_t kept =
       form.cut_in_excess ? rows_end + (stream.size() - rows_end) / 2 : stream.size();
   for (std::size_t at = 0; at < kept; at += kIdatSize)
-    file += chunk("IDAT", stream.substr(at, std::min(kIdatSize, kept - at)));
-  if (!form.cut_in_excess) file += chunk("IEND", "");
+    file += png_chunk("IDAT", stream.substr(at, std::min(kIdatSize, kept - at)));
+  if (!form.cut_in_excess) file += png_chunk("IEND", "");
   return file;
 }
 

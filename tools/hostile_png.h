@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "picture/koala_picture.h"
@@ -29,6 +30,12 @@ struct HostileForm {
   int palette_colours = 16;        // PLTE entries: pepto's first colours
   std::size_t empty_chunks = 0;    // empty private chunks before the image data
 };
+
+// `value` as four bytes, high byte first, as PNG stores its numbers.
+void put_u32(std::string& out, std::uint32_t value);
+
+// A PNG chunk: its length, type, data and CRC.
+std::string png_chunk(const char* type, const std::string& data);
 
 // The picture as a PNG file, made hostile as `form` says.
 std::string hostile_png(const KoalaPicture& picture, const HostileForm& form);
