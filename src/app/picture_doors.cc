@@ -32,12 +32,15 @@ const PictureFormat* format_of_name(const std::string& destination) {
   return nullptr;
 }
 
-// The format --format= names, held to the destination's name where one is
-// given: "pic.kla --format=gg" would be a packed file under Koala's name.
+// The format --format= names, held to the destination's extension where it
+// has one: "pic.kla --format=drazpaint" would be Drazpaint under Koala's
+// name. A name without one (a device, a scratch file) names no other form.
 const PictureFormat& named_format(const CommandSettings& settings) {
   const PictureFormat& format = *format_named(settings.format_word);  // the parser checked it
   refuse_read_only(format);
-  if (settings.dest_path && !has_extension(format, file_extension(*settings.dest_path)))
+  const std::string_view extension =
+      settings.dest_path ? file_extension(*settings.dest_path) : std::string_view{};
+  if (!extension.empty() && !has_extension(format, extension))
     die_with_usage("ERROR: Destination '%s' is not named like a %s file.",
                    in_message(*settings.dest_path).c_str(), format.name);
   return format;
@@ -92,10 +95,25 @@ std::int64_t load_any_picture(const CommandSettings& settings, bool describe,
   return opened.size;
 }
 
+void read_release_extras(const CommandSettings& settings, const WrittenForm& form,
+                         ReleaseTune& release) {
+  if (!settings.fade && !settings.sid_path) return;
+  if (form.format == nullptr || form.format->packing != Packing::displayer)
+    die_with_usage("ERROR: --fade and --sid need a .prg destination.");
+  release.extras.fade = settings.fade;
+  if (!settings.sid_path) return;
+  load_source_file(*settings.sid_path, release.file);
+  const SidRead read = read_sid_tune(release.file, in_message(*settings.sid_path));
+  if (!read.read) die_with_usage("%s", read.error.c_str());
+  release.tune = read.tune;
+  release.extras.tune = &release.tune;
+}
+
 void make_format_file(const PictureFormat& format, const KoalaPicture& picture,
-                      const CommandSettings& settings, FormatFile& file) {
+                      const CommandSettings& settings, const ReleaseExtras& extras,
+                      FormatFile& file) {
   if (!write_format_file(format, picture, settings.border,
-                         printable_name(*settings.source_path, stderr), file))
+                         printable_name(*settings.source_path, stderr), file, extras))
     die_with_usage("%s", file.refusal.c_str());
   const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
   // Unsigned, not %zu: Windows' own printf checks the format (the file is
