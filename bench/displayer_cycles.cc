@@ -1,20 +1,25 @@
 // What a program `export pic.prg` wrote costs the C64: the processor cycles
 // from BASIC's SYS to the finished picture (the program's first look at
-// the keyboard), counted in the tests' 6502 machine after a cold start.
-// For bench/run.sh.
+// the keyboard: with --fade the end of the fade-in, with --sid after the
+// tune's unpacking and init), counted in the tests' 6502 machine after a
+// cold start of a PAL machine. For bench/run.sh.
 //
 // Usage: displayer_cycles <program.prg>...
-// Prints "<bytes> <code bytes> <cycles>" a line per program, where code
-// bytes are those before the packed picture (load address, BASIC line,
-// code and border colour); exits 1 when a program is not one export writes
-// or does not get as far as the keyboard.
+// Prints "<bytes> <code bytes> <cycles> <tune bytes>" a line per program,
+// where code bytes are those before the packed picture (load address,
+// BASIC line, code, border colour and a tune's head) and tune bytes the
+// packed tune's after it (0 without one); exits 1 when a program is not
+// one export writes or does not get as far as the keyboard.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <vector>
 
+#include "formats/displayer.h"
 #include "formats/displayer_code.h"
 #include "formats/displayer_reader.h"
+#include "formats/lz_pack.h"
 #include "support/mos6502.h"
 
 namespace {
@@ -51,8 +56,17 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
-    std::printf("%zu %zu %llu\n", file.size(), bitmosaic::displayer_code().size() + 1,
-                static_cast<unsigned long long>(machine.cycles));
+    const std::size_t code =
+        read->fade || read->tune
+            ? bitmosaic::release_code(read->fade, read->tune).size() + 1 +
+                  (read->tune ? bitmosaic::kTuneBlock : 0)
+            : bitmosaic::displayer_code().size() + 1;
+    bitmosaic::UnpackedPicture unpacked;
+    const auto picture_stream =
+        bitmosaic::lz_unpack(std::span(file).subspan(code), unpacked);
+    const std::size_t tune = picture_stream ? file.size() - code - picture_stream->consumed : 0;
+    std::printf("%zu %zu %llu %zu\n", file.size(), code,
+                static_cast<unsigned long long>(machine.cycles), tune);
   }
   return status;
 }

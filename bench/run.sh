@@ -492,7 +492,7 @@ for source in "${prg_sources[@]}"; do
   cp "$source" picture.kla
   rm -f picture.prg
   "$b" export picture.kla picture.prg >/dev/null
-  read -r bytes code used <<<"$("$cycles" picture.prg)"
+  read -r bytes code used _ <<<"$("$cycles" picture.prg)"
   read -r seconds _ <<<"$(cpu_and_peak "$b" export picture.kla scratch.prg)"
   rm -f scratch.prg
   most="${prg_most[$key]:--}"
@@ -514,6 +514,54 @@ if [ "$shared_count" -gt 0 ]; then
   echo "mean over the $shared_count under ../shared: $((shared_bytes / shared_count)) bytes," \
     "$((shared_cycles / shared_count)) cycles"
 fi
+
+echo
+echo "the test card's program with --fade and --sid: its bytes, those besides the packed picture,"
+echo "the cycles from SYS to the first look at the keyboard (the end of the fade-in; the tune"
+echo "unpacked and its init run), the packed tune's bytes, and the growth over the plain program;"
+echo "targets: --fade at most 300 bytes more, --sid at most the packed tune and 400 more, the"
+echo "fade-in at most 24 frames (472,000 cycles) on top of 1,000,000"
+echo
+# A bench tune of 2 KB at \$1000, over the loaded program: a PSID header
+# (version 2, init \$1000, play \$1003, PAL), then RTS, two bytes, INC \$D020
+# ... and 2041 bytes of a pattern that packs to about 300.
+{
+  printf 'PSID\0\2\0\174\20\0\0\0\20\3\0\1\0\1\0\0\0\0'
+  head -c 96 /dev/zero
+  printf '\0\4\0\0\0\0'
+  printf '\140\0\0\356\40\320\140'
+  i=0
+  while [ "$i" -lt 2041 ]; do
+    # shellcheck disable=SC2059 # each byte an octal escape made for it
+    printf "\\$(printf '%03o' $(((i * 7) & 255)))"
+    i=$((i + 1))
+  done
+} >bench.sid
+cp "$root/examples/testcard.kla" picture.kla
+printf '| %-22s | %7s | %6s | %6s | %9s | %6s | %-6s |\n' program bytes code tune cycles growth \
+  target
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' ------------------------ --------: -------: -------: ----------: \
+  -------: --------
+plain_bytes=0
+for extras in "" "--fade" "--sid=bench.sid" "--fade --sid=bench.sid"; do
+  rm -f picture.prg
+  # shellcheck disable=SC2086 # the options are words
+  "$b" export picture.kla picture.prg $extras >/dev/null
+  read -r bytes code used tune <<<"$("$cycles" picture.prg)"
+  [ -z "$extras" ] && plain_bytes=$bytes
+  growth=$((bytes - plain_bytes))
+  verdict=ok
+  case "$extras" in
+    --fade) [ "$growth" -le 300 ] && [ "$used" -le 1472000 ] || verdict=MISSED ;;
+    --sid=*) [ "$growth" -le $((tune + 400)) ] && [ "$used" -le 1000000 ] || verdict=MISSED ;;
+    "--fade --sid"*) [ "$growth" -le $((tune + 700)) ] || verdict=MISSED ;;
+    *) [ "$used" -le 1000000 ] || verdict=MISSED ;;
+  esac
+  [ "$verdict" = ok ] || missed=1
+  printf '| %-22s | %7s | %6s | %6s | %9s | %6s | %-6s |\n' "${extras:-plain}" "$bytes" "$code" \
+    "$tune" "$used" "$growth" "$verdict"
+done
+rm -f picture.prg bench.sid
 
 echo
 if [ "$missed" -eq 0 ]; then echo "All targets met."; else echo "Some targets were missed."; fi

@@ -95,10 +95,26 @@ std::int64_t load_any_picture(const CommandSettings& settings, bool describe,
   return opened.size;
 }
 
+void read_release_extras(const CommandSettings& settings, const WrittenForm& form,
+                         ReleaseTune& release) {
+  if (!settings.fade && !settings.sid_path) return;
+  if (form.format == nullptr || form.format->packing != Packing::displayer)
+    die_with_usage("ERROR: --fade and --sid need a .prg destination.");
+  release.extras.fade = settings.fade;
+  if (!settings.sid_path) return;
+  load_source_file(*settings.sid_path, release.file);
+  const SidRead read = read_sid_tune(release.file, in_message(*settings.sid_path));
+  if (!read.read) die_with_usage("%s", read.error.c_str());
+  release.tune = read.tune;
+  release.extras.tune = &release.tune;
+  release.extras.tune_name = in_message(*settings.sid_path);
+}
+
 void make_format_file(const PictureFormat& format, const KoalaPicture& picture,
-                      const CommandSettings& settings, FormatFile& file) {
+                      const CommandSettings& settings, const ReleaseExtras& extras,
+                      FormatFile& file) {
   if (!write_format_file(format, picture, settings.border,
-                         printable_name(*settings.source_path, stderr), file))
+                         printable_name(*settings.source_path, stderr), file, extras))
     die_with_usage("%s", file.refusal.c_str());
   const unsigned address = file.size < 2 ? 0u : file.block[0] | file.block[1] << 8;
   // Unsigned, not %zu: Windows' own printf checks the format (the file is

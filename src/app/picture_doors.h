@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/command_settings.h"
 #include "cli/command_table.h"
 #include "formats/format_files.h"
+#include "formats/psid.h"
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
@@ -37,8 +39,22 @@ std::int64_t load_any_picture(const CommandSettings& settings, bool describe,
                               KoalaPicture& picture);
 
 // Makes `file` of `format` from `picture` and prints what it holds, or ends
-// the run when the format cannot hold the picture.
+// the run when the format cannot hold the picture (or the program its
+// extras).
 void make_format_file(const PictureFormat& format, const KoalaPicture& picture,
-                      const CommandSettings& settings, FormatFile& file);
+                      const CommandSettings& settings, const ReleaseExtras& extras,
+                      FormatFile& file);
+
+// The tune of --sid=FILE, read and checked before the picture is; ends the
+// run where --fade or --sid is given for a destination that is not the
+// program, or where the tune cannot be played. Holds the file's bytes, which
+// the tune points into.
+struct ReleaseTune {
+  std::vector<std::uint8_t> file;
+  SidTune tune;
+  ReleaseExtras extras;
+};
+void read_release_extras(const CommandSettings& settings, const WrittenForm& form,
+                         ReleaseTune& release);
 
 }  // namespace bitmosaic

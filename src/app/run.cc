@@ -189,6 +189,9 @@ int run_bitmosaic(int argc, char** argv) {
     die_with_usage("ERROR: Destination '%s' is the source; name another file.",
                    in_message(destination).c_str());
 
+  ReleaseTune release;
+  read_release_extras(settings, form, release);
+
   // Left uninitialised: a run reads only the pictures it loads or starts.
   KoalaPicture source;
   KoalaPicture second;
@@ -226,7 +229,7 @@ int run_bitmosaic(int argc, char** argv) {
   // A row that starts from nothing writes its source as it is.
   const KoalaPicture& result = command.start == Start::nothing ? source : working;
   if (form.output == Output::format_file)
-    make_format_file(*form.format, result, settings, format_file);
+    make_format_file(*form.format, result, settings, release.extras, format_file);
   // png draws with the palette it is given; import and convert name theirs
   // to match colours, and their PNG image is drawn as png draws by default.
   const C64Colours& palette =

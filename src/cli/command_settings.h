@@ -44,6 +44,9 @@ struct CommandSettings {
   // and import's --format=NAME; empty: told by name and content.
   std::string from_word;
   int border = -1;  // --border=N: the border colour export writes; -1: the background
+  // What the program that shows the picture adds: --fade, and --sid=FILE's tune.
+  bool fade = false;
+  std::optional<std::string> sid_path;
   // The format a row with Output::format_file writes, chosen by the driver
   // from format_word or the destination before anything is read.
   const PictureFormat* format = nullptr;

@@ -64,15 +64,17 @@ constexpr Command kCommands[] = {
      nullptr, nullptr, kPaletteOption | kFromOption, true},
     {"import", &S::import, nullptr, Grammar::none, false, true,
      Start::built, Output::by_name, ".kla", Step::import, Source::any_file, kKoala,
-     nullptr, nullptr, kPaletteOption | kFormatOption, true},
+     nullptr, nullptr, kPaletteOption | kFormatOption | kReleaseOptions, true},
     {"convert", &S::convert, nullptr, Grammar::none, false, true,
      Start::built, Output::by_name, ".kla", Step::convert, Source::read_by_command, kKoala,
      nullptr, nullptr,
-     kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption | kFormatOption, true},
+     kPaletteOption | kDitherOption | kBackgroundOption | kScaleOption | kFormatOption |
+         kReleaseOptions,
+     true},
     // The default destination's suffix is the format's (see app/picture_doors.h).
     {"export", &S::export_picture, nullptr, Grammar::none, false, true,
      Start::nothing, Output::format_file, nullptr, Step::none, Source::any_picture, nullptr,
-     nullptr, nullptr, kFormatOption | kBorderOption | kFromOption, true},
+     nullptr, nullptr, kFormatOption | kBorderOption | kFromOption | kReleaseOptions, true},
 };
 
 }  // namespace

@@ -72,6 +72,8 @@ constexpr const char* kDetailedHelp =
     "--format=..... Format export and convert write, import reads (gg, drz, prg, ...; see the manual) \n"
     "--from=....... Format png, show and export read their source as (gg, ocp, ami, ...) \n"
     "--border=..... Border colour (0-15) of export's formats that keep one \n"
+    "--fade ....... The .prg fades the picture in and out (import, convert, export) \n"
+    "--sid=........ A PSID tune the .prg plays (import, convert, export) \n"
     "-- ........... Ends the options: every word after it is a file name \n";
 
 constexpr const char* kExamples =

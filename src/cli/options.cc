@@ -84,6 +84,9 @@ constexpr OptionRow kOptions[] = {
     {"--format=", kFormatOption, read_format},
     {"--border=", kBorderOption, read_border},
     {"--from=", kFromOption, read_from},
+    {"--fade", kFadeOption, [](const char*, CommandSettings& settings) { settings.fade = true; }},
+    {"--sid=", kSidOption,
+     [](const char* path, CommandSettings& settings) { settings.sid_path = path; }},
 };
 
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

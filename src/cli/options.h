@@ -20,10 +20,17 @@ enum OptionBit : unsigned {
   kFormatOption = 1u << 4,      // --format=NAME: the format written (import: read)
   kBorderOption = 1u << 5,      // --border=N: the border colour a format's border byte gets
   kFromOption = 1u << 6,        // --from=NAME: the format the source is read as
+  kFadeOption = 1u << 7,        // --fade: the program fades the picture in and out
+  kSidOption = 1u << 8,         // --sid=FILE: the program plays the tune
 };
 
+// What --fade and --sid=FILE add to the commands that may write a program.
+inline constexpr unsigned kReleaseOptions = kFadeOption | kSidOption;
+
 struct OptionRow {
-  const char* name;  // the word up to and including '='
+  // The word up to and including '='; a word without '=' is the whole
+  // option, a switch that takes no value.
+  const char* name;
   OptionBit bit;
   // Stores the value in the settings, or ends the run with the reason when
   // the value is not one the option takes.

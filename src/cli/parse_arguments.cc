@@ -171,7 +171,7 @@ int accept_command(int argc, char** argv, int index, CommandSettings& settings) 
 }
 
 // A word that names an option of the command: -r, or one of the row's
-// "--name=VALUE" options. Anything else that looks like an option ends the
+// "--name=VALUE" options and switches. Anything else that looks like an option ends the
 // run: a mistyped option must not become a file name.
 void accept_option(const char* word, CommandSettings& settings) {
   if (std::strcmp(word, "-r") == 0) {
@@ -180,7 +180,9 @@ void accept_option(const char* word, CommandSettings& settings) {
   }
   for (const OptionRow& option : option_table()) {
     if ((settings.command->options & option.bit) == 0) continue;
-    if (const std::string_view name = option.name; std::string_view(word).starts_with(name))
+    const std::string_view name = option.name;
+    const bool takes_value = name.ends_with('=');
+    if (takes_value ? std::string_view(word).starts_with(name) : name == word)
       return option.read(word + name.size(), settings);
   }
   die_with_usage("ERROR: Unknown option '%s'.", printable_name(word, stderr).c_str());

@@ -15,4 +15,12 @@ std::span<const std::uint8_t> displayer_code();
 // before; only read.
 std::span<const std::uint8_t> displayer_rle_code();
 
+// The release displayers (displayer_release.asm): with a fade, a tune, both;
+// the last two also with the picture in bank 2.
+std::span<const std::uint8_t> displayer_fade_code();
+std::span<const std::uint8_t> displayer_tune_code();
+std::span<const std::uint8_t> displayer_fade_tune_code();
+std::span<const std::uint8_t> displayer_tune_bank2_code();
+std::span<const std::uint8_t> displayer_fade_tune_bank2_code();
+
 }  // namespace bitmosaic

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "formats/displayer.h"
 #include "formats/displayer_code.h"
@@ -49,7 +50,59 @@ std::optional<DisplayerRead> read_displayer_program(std::span<const std::uint8_t
     const std::optional<LzUnpacked> read = lz_unpack(in.rest(), unpacked);
     if (!read || read->consumed != in.left()) return std::nullopt;
     picture_from_unpacked(unpacked, picture);
-    return DisplayerRead{DisplayerKind::lz};
+    return DisplayerRead{DisplayerKind::lz, false, false};
+  }
+  constexpr struct {
+    bool fade, tune;
+    ReleaseBank bank;
+  } kReleases[] = {{true, false, ReleaseBank::one},  {false, true, ReleaseBank::one},
+                   {true, true, ReleaseBank::one},   {false, true, ReleaseBank::two},
+                   {true, true, ReleaseBank::two}};
+  for (const auto& [fade, tune, bank] : kReleases) {
+    const std::span<const std::uint8_t> code = release_code(fade, tune, bank);
+    if (!starts_with(in, code)) continue;
+    in.skip(code.size());
+    if (in.byte() > 15 || in.overrun) return std::nullopt;
+    std::uint16_t load = 0, end = 0, stream_to = 0, stream_length = 0;
+    if (tune) {
+      load = in.u16_le();
+      end = in.u16_le();
+      in.skip(5);  // init, play, song: any
+      const unsigned on_pal = in.u16_le();
+      const unsigned on_ntsc = in.u16_le();
+      stream_to = in.u16_le();
+      stream_length = in.u16_le();
+      const auto called = [](unsigned way, unsigned other_frame) {
+        return way == kRasterPlay || way == kInitsTimerPlay || way == other_frame;
+      };
+      if (in.overrun || !called(on_pal, kNtscFrameOnPal) ||
+          !called(on_ntsc, kPalFrameOnNtsc) || !tune_leaves_room(load, end, file.size(), bank) ||
+          std::size_t{end} - load + 1 > kLongestTune)
+        return std::nullopt;
+    } else if (!ends_by(file, kReleaseMemory)) {
+      return std::nullopt;
+    }
+    UnpackedPicture unpacked;
+    const std::optional<LzUnpacked> read = lz_unpack(in.rest(), unpacked);
+    if (!read) return std::nullopt;
+    in.skip(read->consumed);
+    if (tune) {
+      // The packed tune where it unpacks: where it loaded, or moved up.
+      const auto loaded = static_cast<unsigned>(0x0801 + file.size() - in.left() - 2);
+      std::vector<std::uint8_t> data(std::size_t{end} - load + 1);
+      const std::optional<LzUnpacked> tune_read = lz_unpack(in.rest(), data);
+      if (!tune_read) return std::nullopt;
+      const auto length = static_cast<unsigned>(tune_read->consumed);
+      const bool stays = stream_length == 0 && stream_to == loaded &&
+                         stream_place_fits(loaded, length, load, end, bank);
+      const bool moves = stream_length == length && stream_to >= loaded &&
+                         stream_place_fits(stream_to, length, load, end, bank);
+      if (!stays && !moves) return std::nullopt;
+      in.skip(tune_read->consumed);
+    }
+    if (!in.at_end()) return std::nullopt;
+    picture_from_unpacked(unpacked, picture);
+    return DisplayerRead{DisplayerKind::lz, fade, tune};
   }
   if (starts_with(in, rle_code)) {
     // The code, the escape byte, the border colour, then the 10001 bytes
@@ -66,7 +119,7 @@ std::optional<DisplayerRead> read_displayer_program(std::span<const std::uint8_t
     picture[0] = kDefaultLoadAddress & 0xFF;
     picture[1] = kDefaultLoadAddress >> 8;
     for (std::size_t at = kColourRamOffset; at < kKoalaFileSize; ++at) picture[at] &= 0x0F;
-    return DisplayerRead{DisplayerKind::run_length};
+    return DisplayerRead{DisplayerKind::run_length, false, false};
   }
   return std::nullopt;
 }

@@ -230,12 +230,21 @@ ReadFormat::Zero zero_read(ZeroRun zero) {
 }  // namespace
 
 bool write_format_file(const PictureFormat& format, const KoalaPicture& picture, int border,
-                       const std::string& name, FormatFile& file) {
+                       const std::string& name, FormatFile& file, const ReleaseExtras& extras) {
   file.size = 0;
   const PackingRule* rule = packing_rule(format.packing);
   if (format.packing == Packing::displayer) {
-    const std::vector<std::uint8_t> program = displayer_program(picture, border);
-    if (program.size() > file.block.size()) return false;  // cannot be: its code and the data packed
+    std::vector<std::uint8_t> program;
+    if (!extras.fade && extras.tune == nullptr) {
+      program = displayer_program(picture, border);
+    } else if (!release_program(picture, border, extras.fade, extras.tune, program)) {
+      file.refusal = formatted(
+          "ERROR: Tune '%s' ($%04X-$%04X) leaves no room for the picture and the program.",
+          extras.tune_name.c_str(), extras.tune->load, extras.tune->end);
+      return false;
+    }
+    // Cannot be: the code and the data packed, a tune program below $4000.
+    if (program.size() > file.block.size()) return false;
     file.size = program.size();
     std::copy(program.begin(), program.end(), file.block.begin());
     return true;

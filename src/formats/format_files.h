@@ -34,6 +34,16 @@ struct FormatFile {
   std::span<const std::uint8_t> bytes() const { return {block.data(), size}; }
 };
 
+struct SidTune;
+
+// What the program that shows the picture adds to it: a fade in from black
+// and out to black, and a tune it plays meanwhile (none: nullptr).
+struct ReleaseExtras {
+  bool fade = false;
+  const SidTune* tune = nullptr;
+  std::string tune_name;  // the tune's file name as messages show it
+};
+
 // Makes in `file` the file of `format` that holds `picture`, or says why it
 // cannot and returns false: a format that holds one colour for all cells
 // takes only pictures whose cells agree on the colours their pixels show,
@@ -41,7 +51,8 @@ struct FormatFile {
 // there. `name` is the picture's name as messages show it; `border` is
 // 0..15 or kBorderIsBackground.
 bool write_format_file(const PictureFormat& format, const KoalaPicture& picture, int border,
-                       const std::string& name, FormatFile& file);
+                       const std::string& name, FormatFile& file,
+                       const ReleaseExtras& extras = {});
 
 // How much a reading may take on trust.
 enum class Trust {

@@ -106,9 +106,11 @@ ImportResult import_file(std::span<const std::uint8_t> file, const std::string& 
   const bool named_program = named != nullptr && named->packing == Packing::displayer;
   if (format_word.empty() || named_program) {
     ImportResult result;
-    if (read_displayer_program(file, into != nullptr ? *into : result.picture)) {
+    if (const std::optional<DisplayerRead> read =
+            read_displayer_program(file, into != nullptr ? *into : result.picture)) {
       result.imported = true;
-      result.description = "Program written by bitmosaic (picture)";
+      result.description = std::string("Program written by bitmosaic (picture") +
+                           (read->fade ? ", fade" : "") + (read->tune ? ", tune" : "") + ")";
       return result;
     }
     if (named_program) {

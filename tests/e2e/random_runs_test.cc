@@ -73,7 +73,7 @@ const std::vector<std::string> kFileWords = {
     "--scale=stretch", "--background=3", "--background=16",
     "random.kla", "out.gg",    "out.ocp",   "out.zom",  "out.drz",  "--format=gg",
     "--format=pmg", "--format=nope", "--border=3", "--border=16", "sized", "--from=gg",
-    "--from=drz", "--from=nope", "out.prg"};
+    "--from=drz", "--from=nope", "out.prg", "--fade", "--sid=noise.bin", "--sid=missing.sid"};
 
 // What import gets as its source: images, pictures and noise.
 const std::vector<std::string> kImportSources = {"art.png",  "art2x.png", "noise.png",

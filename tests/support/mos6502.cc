@@ -16,14 +16,14 @@ constexpr std::uint8_t kUnused = 0x20;
 constexpr std::uint8_t kOverflow = 0x40;
 constexpr std::uint8_t kNegative = 0x80;
 
-// VIC registers that read the beam's position: raster line and the
-// interrupt latch.
 constexpr int kRaster = 0x12;
 constexpr int kInterruptLatch = 0x19;
+constexpr int kInterruptMask = 0x1A;
 
 // The space bar: column 7 on CIA 1 port A, row 4 on port B.
 constexpr std::uint8_t kSpaceColumn = 0x80;
 constexpr std::uint8_t kSpaceRow = 0x10;
+constexpr std::uint8_t kFire = 0x10;
 
 // The first reason counts.
 void stop(C64& m, const std::string& reason) {
@@ -41,11 +41,15 @@ bool char_rom_visible(const C64& m) { return (port_bits(m) & 3) != 0 && (port_bi
 std::uint8_t read_io(C64& m, std::uint16_t address) {
   if (address < 0xD400) {
     const int reg = address & 0x3F;
-    if (reg == kRaster || reg == kInterruptLatch)
-      stop(m, formatted("the program reads the beam ($%04X)", address));
     // Bit 7 of $d011 reads bit 8 of the beam's line, not of the compare
-    // line written there; here the beam is always below line 256.
-    if (reg == 0x11) return m.vic[reg] | 0x80;
+    // line written there.
+    const int line = raster_line(m);
+    if (reg == 0x11) return static_cast<std::uint8_t>((m.vic[reg] & 0x7F) | (line >> 8) << 7);
+    if (reg == kRaster) return static_cast<std::uint8_t>(line);
+    if (reg == kInterruptLatch)
+      return static_cast<std::uint8_t>(0x70 | m.vic_interrupts |
+                                       ((m.vic_interrupts & m.vic_interrupt_mask) ? 0x80 : 0));
+    if (reg == kInterruptMask) return 0xF0 | m.vic_interrupt_mask;
     return reg < static_cast<int>(m.vic.size()) ? m.vic[reg] : 0xFF;
   }
   if (address >= 0xD800 && address < 0xDC00)
@@ -53,18 +57,34 @@ std::uint8_t read_io(C64& m, std::uint16_t address) {
     return static_cast<std::uint8_t>((m.colour_ram[address & 0x3FF] & 0x0F) | (m.cycles << 4));
   if (address >= 0xDC00 && address < 0xDD00) {
     switch (address & 0x0F) {
-      case 0:
-        return m.keyboard_columns | static_cast<std::uint8_t>(~m.keyboard_columns_direction);
+      case 0: {
+        const auto lines =
+            static_cast<std::uint8_t>(m.keyboard_columns | ~m.keyboard_columns_direction);
+        return m.fire_port2 ? lines & ~kFire : lines;
+      }
       case 1: {
         ++m.keyboard_reads;
         const std::uint8_t driven_low =
             m.keyboard_columns_direction & static_cast<std::uint8_t>(~m.keyboard_columns);
-        return m.space_down && (driven_low & kSpaceColumn) ? 0xFF ^ kSpaceRow : 0xFF;
+        const bool row_low = (m.space_down && (driven_low & kSpaceColumn)) || m.fire_port1;
+        return row_low ? 0xFF ^ kSpaceRow : 0xFF;
       }
       case 2:
         return m.keyboard_columns_direction;
       case 3:
         return m.keyboard_rows_direction;
+      case 4:
+        return static_cast<std::uint8_t>(m.timer_a);
+      case 5:
+        return static_cast<std::uint8_t>(m.timer_a >> 8);
+      case 0x0D: {
+        // Reading answers the interrupt: the flags go.
+        const std::uint8_t flags = m.cia1_interrupts;
+        m.cia1_interrupts = 0;
+        return flags | ((flags & m.cia1_interrupt_mask) ? 0x80 : 0);
+      }
+      case 0x0E:
+        return m.cia1_control_a;
     }
   }
   if (address >= 0xDD00 && address < 0xDE00) {
@@ -80,8 +100,18 @@ std::uint8_t read_io(C64& m, std::uint16_t address) {
 }
 
 void write_io(C64& m, std::uint16_t address, std::uint8_t value) {
+  if (address < 0xD400 && (address & 0x3F) == kInterruptLatch) {
+    m.vic_interrupts &= static_cast<std::uint8_t>(~value);  // 1s answer
+    return;
+  }
   if (address < 0xD400 && (address & 0x3F) < static_cast<int>(m.vic.size())) {
     m.vic[address & 0x3F] = value;
+    if ((address & 0x3F) == kInterruptMask) m.vic_interrupt_mask = value & 0x0F;
+    return;
+  }
+  if (address >= 0xD400 && address < 0xD419) {
+    m.sid[address - 0xD400] = value;
+    m.sid_writes.push_back({m.cycles, static_cast<std::uint8_t>(address - 0xD400), value});
     return;
   }
   if (address >= 0xD800 && address < 0xDC00) {
@@ -93,6 +123,25 @@ void write_io(C64& m, std::uint16_t address, std::uint8_t value) {
       case 0: m.keyboard_columns = value; return;
       case 2: m.keyboard_columns_direction = value; return;
       case 3: m.keyboard_rows_direction = value; return;
+      case 4:
+        m.timer_a_latch = static_cast<std::uint16_t>((m.timer_a_latch & 0xFF00) | value);
+        return;
+      case 5:
+        m.timer_a_latch = static_cast<std::uint16_t>((m.timer_a_latch & 0x00FF) | value << 8);
+        if (!(m.cia1_control_a & 1)) m.timer_a = m.timer_a_latch;  // a stopped timer loads
+        return;
+      case 0x0D:
+        // Bit 7 sets the mask bits written as 1, else clears them.
+        if (value & 0x80)
+          m.cia1_interrupt_mask |= value & 0x1F;
+        else
+          m.cia1_interrupt_mask &= static_cast<std::uint8_t>(~value);
+        return;
+      case 0x0E:
+        if (value & 0x08) break;  // one-shot
+        if (value & 0x10) m.timer_a = m.timer_a_latch;  // force load
+        m.cia1_control_a = value & static_cast<std::uint8_t>(~0x10);
+        return;
     }
   }
   if (address >= 0xDD00 && address < 0xDE00) {
@@ -205,6 +254,7 @@ std::uint16_t indexed(C64& m, std::uint16_t base, std::uint8_t index, bool pays)
 }
 
 std::uint16_t absolute_x(C64& m, bool pays) { return indexed(m, fetch_word(m), m.x, pays); }
+std::uint16_t absolute_y(C64& m, bool pays) { return indexed(m, fetch_word(m), m.y, pays); }
 
 std::uint16_t indirect_y(C64& m, bool pays) {
   const std::uint8_t pointer = fetch(m);
@@ -222,10 +272,45 @@ void branch(C64& m, bool taken) {
   m.pc = target;
 }
 
+int line_cycles(const C64& m) { return m.ntsc ? kNtscLineCycles : kPalLineCycles; }
+
+// The beam and the timer run on to the cycle count now from `before`.
+void run_time(C64& m, std::uint64_t before) {
+  const auto cycles_a_line = static_cast<std::uint64_t>(line_cycles(m));
+  const int lines = m.ntsc ? kNtscLines : kPalLines;
+  const int compare = m.vic[kRaster] | (m.vic[0x11] & 0x80) << 1;
+  for (std::uint64_t line = before / cycles_a_line + 1; line <= m.cycles / cycles_a_line; ++line)
+    if (static_cast<int>(line % static_cast<std::uint64_t>(lines)) == compare)
+      m.vic_interrupts |= 1;
+  if (m.cia1_control_a & 1) {
+    m.timer_a -= static_cast<std::int64_t>(m.cycles - before);
+    while (m.timer_a < 0) {
+      m.timer_a += m.timer_a_latch + 1;
+      m.cia1_interrupts |= 1;
+    }
+  }
+}
+
+bool interrupt_line(const C64& m) {
+  return (m.vic_interrupts & m.vic_interrupt_mask) != 0 ||
+         (m.cia1_interrupts & m.cia1_interrupt_mask) != 0;
+}
+
 }  // namespace
 
-C64 cold_start() {
+int raster_line(const C64& m) {
+  const int lines = m.ntsc ? kNtscLines : kPalLines;
+  return static_cast<int>(m.cycles / static_cast<std::uint64_t>(line_cycles(m)) %
+                          static_cast<std::uint64_t>(lines));
+}
+
+C64 cold_start(bool ntsc) {
   C64 m;
+  m.ntsc = ntsc;
+  m.timer_a_latch = ntsc ? 0x4295 : 0x4025;
+  m.timer_a = m.timer_a_latch;
+  m.cia1_control_a = 0x01;
+  m.cia1_interrupt_mask = 0x01;
   m.ram[0] = 0x2F;
   m.ram[1] = 0x37;
   m.vic[0x11] = 0x1B;  // text, display on, 25 rows, y scroll 3
@@ -259,6 +344,24 @@ bool sys_program(C64& m, std::span<const std::uint8_t> file) {
 
 bool step(C64& m) {
   if (!m.fault.empty()) return false;
+  const std::uint64_t before = m.cycles;
+  const bool delayed = m.interrupt_delayed;
+  m.interrupt_delayed = false;
+  if (!delayed && !(m.p & kInterrupt) && interrupt_line(m)) {
+    if (kernal_rom_visible(m)) {
+      stop(m, "an interrupt with the KERNAL banked in: its handler is not modelled");
+      return false;
+    }
+    push(m, static_cast<std::uint8_t>(m.pc >> 8));
+    push(m, static_cast<std::uint8_t>(m.pc));
+    push(m, static_cast<std::uint8_t>((m.p & ~kBreak) | kUnused));
+    m.p |= kInterrupt;
+    m.pc = static_cast<std::uint16_t>(m.ram[0xFFFE] | m.ram[0xFFFF] << 8);
+    m.cycles += 7;
+    ++m.interrupts_taken;
+    run_time(m, before);
+    return true;
+  }
   const std::uint16_t at = m.pc;
   const std::uint8_t opcode = fetch(m);
   switch (opcode) {
@@ -287,6 +390,7 @@ bool step(C64& m) {
     case 0x69: add(m, fetch(m)); m.cycles += 2; break;                                // ADC #
     case 0x65: add(m, read(m, fetch(m))); m.cycles += 3; break;                       // ADC zp
     case 0xE5: subtract(m, read(m, fetch(m))); m.cycles += 3; break;                  // SBC zp
+    case 0x6D: add(m, read(m, fetch_word(m))); m.cycles += 4; break;                  // ADC abs
     case 0x2C: {                                                                      // BIT abs
       const std::uint8_t value = read(m, fetch_word(m));
       m.p = static_cast<std::uint8_t>((m.p & ~(kNegative | kOverflow | kZero)) | (value & 0xC0) |
@@ -309,7 +413,13 @@ bool step(C64& m) {
     case 0x48: push(m, m.a); m.cycles += 3; break;                                    // PHA
     case 0x68: set_nz(m, m.a = pull(m)); m.cycles += 4; break;                        // PLA
     case 0x08: push(m, m.p | kBreak | kUnused); m.cycles += 3; break;                 // PHP
-    case 0x28: m.p = static_cast<std::uint8_t>((pull(m) & ~kBreak) | kUnused); m.cycles += 4; break;  // PLP
+    case 0x28: {                                                                      // PLP
+      const bool was_off = (m.p & kInterrupt) != 0;
+      m.p = static_cast<std::uint8_t>((pull(m) & ~kBreak) | kUnused);
+      m.interrupt_delayed = was_off && !(m.p & kInterrupt);
+      m.cycles += 4;
+      break;
+    }
     case 0x78: m.p |= kInterrupt; m.cycles += 2; break;                               // SEI
     case 0xD0: branch(m, !(m.p & kZero)); break;                                      // BNE
     case 0xF0: branch(m, m.p & kZero); break;                                         // BEQ
@@ -331,9 +441,51 @@ bool step(C64& m) {
       m.cycles += 6;
       break;
     }
+    case 0xAC: set_nz(m, m.y = read(m, fetch_word(m))); m.cycles += 4; break;         // LDY abs
+    case 0xAE: set_nz(m, m.x = read(m, fetch_word(m))); m.cycles += 4; break;         // LDX abs
+    case 0xBC: set_nz(m, m.y = read(m, absolute_x(m, true))); m.cycles += 4; break;   // LDY abs,X
+    case 0xB9: set_nz(m, m.a = read(m, absolute_y(m, true))); m.cycles += 4; break;   // LDA abs,Y
+    case 0x99: write(m, absolute_y(m, false), m.a); m.cycles += 5; break;             // STA abs,Y
+    case 0x8C: write(m, fetch_word(m), m.y); m.cycles += 4; break;                    // STY abs
+    case 0x8E: write(m, fetch_word(m), m.x); m.cycles += 4; break;                    // STX abs
+    case 0x2D: set_nz(m, m.a &= read(m, fetch_word(m))); m.cycles += 4; break;        // AND abs
+    case 0x0D: set_nz(m, m.a |= read(m, fetch_word(m))); m.cycles += 4; break;        // ORA abs
+    case 0x0A: m.a = shift_left(m, m.a, false); m.cycles += 2; break;                // ASL A
+    case 0xE0: compare(m, m.x, fetch(m)); m.cycles += 2; break;                       // CPX #
+    case 0xA8: set_nz(m, m.y = m.a); m.cycles += 2; break;                            // TAY
+    case 0x88: set_nz(m, --m.y); m.cycles += 2; break;                                // DEY
+    case 0x30: branch(m, m.p & kNegative); break;                                     // BMI
+    case 0xEE: {                                                                      // INC abs
+      const std::uint16_t address = fetch_word(m);
+      write(m, address, increment(m, read(m, address)));
+      m.cycles += 6;
+      break;
+    }
+    case 0x4C: m.pc = fetch_word(m); m.cycles += 3; break;                            // JMP abs
+    case 0x6C: {                                                                      // JMP (abs)
+      const std::uint16_t pointer = fetch_word(m);
+      // The 6502 takes the high byte from the same page.
+      const auto high = static_cast<std::uint16_t>((pointer & 0xFF00) | ((pointer + 1) & 0xFF));
+      m.pc = static_cast<std::uint16_t>(read(m, pointer) | read(m, high) << 8);
+      m.cycles += 5;
+      break;
+    }
+    case 0x58:                                                                        // CLI
+      m.interrupt_delayed = (m.p & kInterrupt) != 0;
+      m.p &= static_cast<std::uint8_t>(~kInterrupt);
+      m.cycles += 2;
+      break;
+    case 0x40: {                                                                      // RTI
+      m.p = static_cast<std::uint8_t>((pull(m) & ~kBreak) | kUnused);
+      const std::uint8_t low = pull(m);
+      m.pc = static_cast<std::uint16_t>(low | pull(m) << 8);
+      m.cycles += 6;
+      break;
+    }
     default:
-      stop(m, formatted("opcode $%02X at $%04X is not one the displayer uses", opcode, at));
+      stop(m, formatted("opcode $%02X at $%04X is not one the displayers use", opcode, at));
   }
+  run_time(m, before);
   return m.fault.empty();
 }
 
