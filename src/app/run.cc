@@ -171,6 +171,17 @@ std::optional<std::string> default_destination(const std::string& source_path,
 
 int run_bitmosaic(int argc, char** argv) {
   note_standard_output_closed(prepare_standard_streams());
+  // Into a file or a pipe, what a run prints goes out in one write at its
+  // end, so that a failing write's reason is the one the run reports (a
+  // write that fails halfway through the buffer leaves stdio nothing to say
+  // but a generic error). A terminal keeps its lines as they come.
+  // Set once, before the first output: a process that runs several times
+  // (the tests do) keeps it.
+  static char output_buffer[64 * 1024];
+  static const bool buffered =
+      !is_terminal(stdout) &&
+      std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer) == 0;
+  static_cast<void>(buffered);
   if (argc < 2) {
     print_title(argc > 0 ? argv[0] : "bitmosaic");
     return 0;
