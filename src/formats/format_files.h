@@ -54,6 +54,10 @@ bool write_format_file(const PictureFormat& format, const KoalaPicture& picture,
                        const std::string& name, FormatFile& file,
                        const ReleaseExtras& extras = {});
 
+// True for formats whose data after the load address is the 10001 bytes of
+// a Koala file as they are, with nothing else to write or read.
+bool holds_koala_data(const PictureFormat& format);
+
 // How much a reading may take on trust.
 enum class Trust {
   // The file's name or the user names the format: any load address (a

@@ -4,65 +4,13 @@
 #include <bit>
 #include <limits>
 
-#include "picture/byte_cursor.h"
+#include "formats/least_tree.h"
+#include "formats/lz_cost.h"
 
 namespace bitmosaic {
 namespace {
 
-// A new match's offset keeps 7 bits in its byte; the rest is gamma coded.
-constexpr std::size_t kLowUnits = 128;
-// The high part that ends the stream: the decoder stops at any value with
-// a high byte, which no offset within kLzLongestData has.
-constexpr unsigned kEndHigh = 256;
-static_assert((kLzLongestData - 1) / kLowUnits + 1 < kEndHigh);
-
-// Bits of gamma(v), v >= 1.
-int gamma_bits(std::size_t v) { return 2 * static_cast<int>(std::bit_width(v)) - 1; }
-
-// The cycles of displayer.asm's decoder, counted from its instructions and
-// rounded up. A bit costs its shift and branch (8 cycles), and a bit byte
-// once in 8 bits its read (29), 12 a bit in all; the rest:
-constexpr std::uint64_t kBitCycles = 12;
-// gamma(v) besides its bits: the call and 13 for each bit of the number.
-std::uint64_t gamma_cycles(std::size_t v) { return 20 + 13 * (std::bit_width(v) - 1); }
-// A copy: the call, 22 a byte (21, and 1 where the source crosses a page),
-// 20 a whole page.
-std::uint64_t copy_cycles(std::size_t length) { return 42 + 22 * length + 20 * (length / 256); }
-// Each step besides its gamma codes, copy and bits.
-constexpr std::uint64_t kLiteralsCycles = 38;
-constexpr std::uint64_t kRepeatCycles = 34;
-constexpr std::uint64_t kNewMatchCycles = 80;
-// The end, and the reads of packed bytes that cross a page (4 cycles each,
-// one in 256 bytes).
-constexpr std::uint64_t kEndCycles = 10 + 4 * (kLzLongestData * 9 / 8 / 256 + 1);
-
-struct StepCost {
-  int bits;  // in the stream
-  std::uint64_t cycles;
-};
-
-StepCost literals_cost(std::size_t count, bool first) {
-  const int read = (first ? 0 : 1) + gamma_bits(count);
-  return {read + 8 * static_cast<int>(count),
-          kBitCycles * read + gamma_cycles(count) + copy_cycles(count) + kLiteralsCycles};
-}
-
-StepCost repeat_match_cost(std::size_t length) {
-  const int read = 1 + gamma_bits(length);
-  return {read, kBitCycles * read + gamma_cycles(length) + copy_cycles(length) + kRepeatCycles};
-}
-
-StepCost new_match_cost(std::size_t offset, std::size_t length) {
-  const std::size_t high = (offset - 1) / kLowUnits + 1;
-  const int read = 1 + gamma_bits(high) + gamma_bits(length - 1) - 1;  // one bit in the byte
-  return {read + 8, kBitCycles * read + gamma_cycles(high) + gamma_cycles(length - 1) +
-                        copy_cycles(length) + kNewMatchCycles};
-}
-
-StepCost end_cost() {
-  const int read = 1 + gamma_bits(kEndHigh);
-  return {read, kBitCycles * read + gamma_cycles(kEndHigh) + kEndCycles};
-}
+using namespace lz_cost;
 
 // What the parse makes least: bits, and cycles where the decoder's time is
 // short. A bit weighs kBitWeight; a cycle `cycle`, 0 while time allows.
@@ -118,49 +66,6 @@ void keep(Arrival* slots, const Arrival& arrival) {
   }
   if (worst->cost == kNever || arrival.cost < worst->cost) *worst = arrival;
 }
-
-// The least of a value per place over a range of places, for the literal
-// runs: a run from j to i costs the same per byte wherever it starts, and
-// its count's gamma code changes only at powers of two.
-struct LeastTree {
-  std::size_t leaves = 1;
-  std::vector<std::int64_t> value;
-  std::vector<std::uint32_t> place;
-
-  explicit LeastTree(std::size_t size) {
-    while (leaves < size) leaves *= 2;
-    value.assign(2 * leaves, std::numeric_limits<std::int64_t>::max());
-    place.assign(2 * leaves, 0);
-  }
-
-  void set(std::size_t at, std::int64_t v) {
-    std::size_t node = at + leaves;
-    value[node] = v;
-    place[node] = static_cast<std::uint32_t>(at);
-    for (node /= 2; node > 0; node /= 2) {
-      const std::size_t least = value[2 * node] <= value[2 * node + 1] ? 2 * node : 2 * node + 1;
-      value[node] = value[least];
-      place[node] = place[least];
-    }
-  }
-
-  // The place of the least value in first..last; false where none is set.
-  bool least(std::size_t first, std::size_t last, std::size_t& at) const {
-    std::int64_t best = std::numeric_limits<std::int64_t>::max();
-    for (std::size_t low = first + leaves, high = last + leaves + 1; low < high;
-         low /= 2, high /= 2) {
-      if (low & 1) {
-        if (value[low] < best) best = value[low], at = place[low];
-        ++low;
-      }
-      if (high & 1) {
-        --high;
-        if (value[high] < best) best = value[high], at = place[high];
-      }
-    }
-    return best != std::numeric_limits<std::int64_t>::max();
-  }
-};
 
 struct Match {
   std::size_t offset, length;
@@ -414,34 +319,6 @@ struct BitWriter {
   }
 };
 
-// The 6502 decoder's bit reader: a sentinel bit below the bits left.
-struct BitReader {
-  ByteCursor& in;
-  unsigned bits = 0x80;
-
-  bool bit() {
-    bool top = (bits & 0x80) != 0;
-    bits = (bits << 1) & 0xFF;
-    if (bits == 0) {
-      const std::uint8_t next = in.byte();
-      top = (next & 0x80) != 0;
-      bits = ((next << 1) | 1) & 0xFF;
-    }
-    return top;
-  }
-
-  // gamma(v) whose first bit is `more`; nothing past the decoder's 16 bits.
-  std::optional<std::size_t> gamma(bool more) {
-    std::size_t v = 1;
-    while (more) {
-      v = v * 2 + bit();
-      if (v > 0xFFFF) return std::nullopt;
-      more = bit();
-    }
-    return v;
-  }
-};
-
 }  // namespace
 
 int lz_match_bits(std::size_t offset, std::size_t length) {
@@ -479,55 +356,6 @@ void lz_pack(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out,
   }
   writer.bit(true);
   writer.gamma(kEndHigh);
-}
-
-std::optional<LzUnpacked> lz_unpack(std::span<const std::uint8_t> packed,
-                                    std::span<std::uint8_t> out) {
-  ByteCursor in(packed);
-  BitReader reader{in};
-  const std::size_t size = out.size();
-  std::size_t made = 0;
-  std::size_t offset = 0;  // none yet
-  std::uint64_t cycles = 0;
-  bool literals = true;    // the stream starts with a literal run
-  const auto copy_match = [&](std::size_t length) {
-    for (const std::size_t end = made + length; made < end; ++made) out[made] = out[made - offset];
-  };
-  for (;;) {
-    if (literals) {
-      const std::optional<std::size_t> count = reader.gamma(reader.bit());
-      if (!count || *count > size - made) return std::nullopt;
-      const std::span<const std::uint8_t> bytes = in.take(*count);
-      if (in.overrun) return std::nullopt;
-      std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(made));
-      cycles += literals_cost(*count, made == 0).cycles;
-      made += *count;
-      if (!reader.bit()) {
-        // A repeat match
-        const std::optional<std::size_t> length = reader.gamma(reader.bit());
-        if (offset == 0 || !length || *length > size - made) return std::nullopt;
-        copy_match(*length);
-        cycles += repeat_match_cost(*length).cycles;
-        literals = !reader.bit();
-        if (literals) continue;
-      }
-    }
-    // A new match, or the end
-    const std::optional<std::size_t> high = reader.gamma(reader.bit());
-    if (!high) return std::nullopt;
-    if (*high >= kEndHigh) {
-      if (in.overrun || made != size) return std::nullopt;
-      return LzUnpacked{in.position(), cycles + end_cost().cycles};
-    }
-    const std::uint8_t low = in.byte();
-    const std::optional<std::size_t> length_less_one = reader.gamma((low & 1) != 0);
-    offset = (*high - 1) * kLowUnits + (low >> 1) + 1;
-    if (in.overrun || !length_less_one || offset > made || *length_less_one >= size - made)
-      return std::nullopt;
-    copy_match(*length_less_one + 1);
-    cycles += new_match_cost(offset, *length_less_one + 1).cycles;
-    literals = !reader.bit();
-  }
 }
 
 }  // namespace bitmosaic
