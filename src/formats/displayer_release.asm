@@ -420,58 +420,7 @@ match
 unpacked_all
         rts
 
-gamma
-        asl bit_byte
-        bne gamma_after_first
-        jsr next_bits
-gamma_after_first
-        ldx #1
-        stx length
-        bcc gamma_done
-gamma_bit
-        asl bit_byte
-        bne +
-        jsr next_bits
-+       rol length
-        rol length+1
-        asl bit_byte
-        bne +
-        jsr next_bits
-+       bcs gamma_bit
-gamma_done
-        rts
-
-next_bits
-        lda (source),y
-        inc source
-        bne +
-        inc source+1
-+       rol a
-        sta bit_byte
-        rts
-
-copy
-        ldx length
-        beq +
-        inc length+1
-+
--       lda (from),y
-        sta (target),y
-        iny
-        bne +
-        inc from+1
-        inc target+1
-+       dex
-        bne -
-        dec length+1
-        bne -
-        tya
-        clc
-        adc target
-        sta target
-        bcc +
-        inc target+1
-+       rts
+        .include "lz_routines.asm"
 
 .if !FADE
 ; Exchanges colour RAM with the 1024 bytes from colours.
