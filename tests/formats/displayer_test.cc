@@ -287,7 +287,10 @@ TEST(DisplayerProgram, ItsDecoderUnpacksWhatLzUnpackReads) {
     for (std::size_t at = 0; at < c.data.size(); ++at) {
       const int made = at < 1024 ? m.colour_ram[at] : m.ram[kUnpackedAddress + at];
       const int expected = at < 1024 ? c.data[at] & 0x0F : c.data[at];
-      if (made != expected && wrong.size() < 100) wrong += " " + std::to_string(at);
+      if (made != expected && wrong.size() < 100) {
+        wrong += ' ';
+        wrong += std::to_string(at);
+      }
     }
     EXPECT_EQ(wrong, "") << "unpacked bytes that differ (offsets)";
   }
