@@ -86,10 +86,10 @@ std::int64_t load_any_picture(const CommandSettings& settings, bool describe,
     read_source(*opened.file, path, picture);
     return opened.size;
   }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(opened.size));
-  read_source(*opened.file, path, bytes);
+  SourceBytes bytes;
+  read_whole_source(*opened.file, path, static_cast<std::size_t>(opened.size), bytes);
   const ImportResult imported =
-      import_file(bytes, in_message(path), -1, settings.from_word, &picture);
+      import_file(bytes.bytes(), in_message(path), -1, settings.from_word, &picture);
   if (!imported.imported) die_with_usage("%s", imported.error.c_str());
   if (describe) print_progress("%s\n", imported.description.c_str());
   return opened.size;
@@ -103,7 +103,7 @@ void read_release_extras(const CommandSettings& settings, const WrittenForm& for
   release.extras.fade = settings.fade;
   if (!settings.sid_path) return;
   load_source_file(*settings.sid_path, release.file);
-  const SidRead read = read_sid_tune(release.file, in_message(*settings.sid_path));
+  const SidRead read = read_sid_tune(release.file.bytes(), in_message(*settings.sid_path));
   if (!read.read) die_with_usage("%s", read.error.c_str());
   release.tune = read.tune;
   release.extras.tune = &release.tune;

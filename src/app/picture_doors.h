@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sources.h"
 #include "cli/command_settings.h"
 #include "cli/command_table.h"
 #include "formats/format_files.h"
@@ -50,7 +51,7 @@ void make_format_file(const PictureFormat& format, const KoalaPicture& picture,
 // program, or where the tune cannot be played. Holds the file's bytes, which
 // the tune points into.
 struct ReleaseTune {
-  std::vector<std::uint8_t> file;
+  SourceBytes file;
   SidTune tune;
   ReleaseExtras extras;
 };

@@ -207,7 +207,7 @@ int run_bitmosaic(int argc, char** argv) {
   KoalaPicture source;
   KoalaPicture second;
   KoalaPicture working;
-  std::vector<std::uint8_t> source_file;
+  SourceBytes source_file;
   FormatFile format_file;  // its block left uninitialised too
   std::int64_t source_size = 0;
   OpenedFile reading;
@@ -232,7 +232,8 @@ int run_bitmosaic(int argc, char** argv) {
   }
   start_working(command.start, source, working);
   if (const CommandFunction apply = step_function(command.step); apply != nullptr) {
-    RunPictures pictures{source, source_size, second, working, source_file, reading.file.get()};
+    RunPictures pictures{source,  source_size,          second,
+                         working, source_file.bytes(), reading.file.get()};
     apply(settings, pictures);
   }
   if (form.output == Output::nothing) return 0;

@@ -36,10 +36,16 @@ void read_source(FileReading& file, const std::string& path, std::span<std::uint
                    "it ended early");
 }
 
-std::int64_t load_source_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+void read_whole_source(FileReading& file, const std::string& path, std::size_t size,
+                       SourceBytes& bytes) {
+  bytes.data.reset(new std::uint8_t[size]);
+  bytes.size = size;
+  read_source(file, path, {bytes.data.get(), size});
+}
+
+std::int64_t load_source_file(const std::string& path, SourceBytes& bytes) {
   const OpenedFile opened = open_source(path);
-  bytes.resize(static_cast<std::size_t>(opened.size));
-  read_source(*opened.file, path, bytes);
+  read_whole_source(*opened.file, path, static_cast<std::size_t>(opened.size), bytes);
   return opened.size;
 }
 

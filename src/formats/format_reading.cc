@@ -12,17 +12,21 @@ namespace {
 constexpr std::size_t kAddressBytes = 2;
 constexpr std::size_t kCells = kCellColumns * kCellRows;
 
-// Writes `from` to the start of `to` back to front, eight bytes at a time.
+// Writes `from` to the start of `to` (at least as long) back to front,
+// eight bytes at a time, through pointers checked once against both sizes.
 void reverse_bytes(std::span<const std::uint8_t> from, std::span<std::uint8_t> to) {
   const std::size_t size = from.size();
+  if (size > to.size()) return;  // cannot be: `to` is sized for the largest packing
+  const std::uint8_t* const in = from.data();
+  std::uint8_t* const out = to.data();
   std::size_t at = 0;
   for (; size - at >= 8; at += 8) {
     std::uint64_t word;
-    std::memcpy(&word, &from[at], sizeof word);
+    std::memcpy(&word, in + at, sizeof word);
     word = __builtin_bswap64(word);
-    std::memcpy(&to[size - at - 8], &word, sizeof word);
+    std::memcpy(out + size - at - 8, &word, sizeof word);
   }
-  for (; at < size; ++at) to[size - 1 - at] = from[at];
+  for (; at < size; ++at) out[size - 1 - at] = in[at];
 }
 
 ReadFormat::Zero zero_read(ZeroRun zero) {

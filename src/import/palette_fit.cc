@@ -38,8 +38,10 @@ Nearest nearest(std::uint32_t rgb, const C64Colours& palette) {
   return best;
 }
 
-PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& palette,
-                       const std::string& name) {
+// How `colours` fit `palette`; where they do not, what breaks the fit, told
+// only for the palette chosen (choose_palette), as messages cost more than
+// the matching itself.
+PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& palette) {
   PaletteFit fit;
   fit.palette = &palette;
   std::array<int, 16> first_with = {};
@@ -49,18 +51,12 @@ PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& p
     const Nearest found = nearest(colour.rgb, palette.colours);
     fit.total += found.distance;
     if (found.distance > kFarDistance) {
-      fit.error = formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
-                            "which is far from every colour of palette %s.",
-                            name.c_str(), colour.rgb, colour.x, colour.y, palette.name);
+      fit.breaks = {PaletteFit::Break::far, i, 0, 0};
       return fit;
     }
     int& first = first_with[static_cast<std::size_t>(found.colour)];
     if (first >= 0) {
-      const ImageColour& other = colours[static_cast<std::size_t>(first)];
-      fit.error = formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x "
-                            "(at %i, %i), which both become colour %i [%s] of palette %s.",
-                            name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x,
-                            colour.y, found.colour, colour_name(found.colour), palette.name);
+      fit.breaks = {PaletteFit::Break::shared, i, static_cast<std::size_t>(first), found.colour};
       return fit;
     }
     first = static_cast<int>(i);
@@ -68,6 +64,21 @@ PaletteFit fit_palette(const std::vector<ImageColour>& colours, const Palette& p
     fit.farthest = std::max(fit.farthest, found.distance);
   }
   return fit;
+}
+
+std::string break_message(const PaletteFit& fit, const std::vector<ImageColour>& colours,
+                          const std::string& name) {
+  const ImageColour& colour = colours[fit.breaks.colour_index];
+  if (fit.breaks.kind == PaletteFit::Break::far)
+    return formatted("ERROR: Image '%s' has the colour #%06x at %i, %i, "
+                     "which is far from every colour of palette %s.",
+                     name.c_str(), colour.rgb, colour.x, colour.y, fit.palette->name);
+  const ImageColour& other = colours[fit.breaks.other_index];
+  const int c64 = fit.breaks.c64_colour;
+  return formatted("ERROR: Image '%s' has the colours #%06x (at %i, %i) and #%06x "
+                   "(at %i, %i), which both become colour %i [%s] of palette %s.",
+                   name.c_str(), other.rgb, other.x, other.y, colour.rgb, colour.x, colour.y, c64,
+                   colour_name(c64), fit.palette->name);
 }
 
 }  // namespace
@@ -78,7 +89,7 @@ PaletteFit choose_palette(const std::vector<ImageColour>& colours, int only,
   PaletteFit best;
   for (std::size_t i = 0; i < palettes.size(); ++i) {
     if (only >= 0 && static_cast<int>(i) != only) continue;
-    PaletteFit fit = fit_palette(colours, palettes[i], name);
+    PaletteFit fit = fit_palette(colours, palettes[i]);
     const auto better = [&] {
       if (best.palette == nullptr) return true;
       if (fit.numbers.size() != best.numbers.size()) return fit.numbers.size() > best.numbers.size();
@@ -86,6 +97,8 @@ PaletteFit choose_palette(const std::vector<ImageColour>& colours, int only,
     };
     if (better()) best = std::move(fit);
   }
+  if (best.palette != nullptr && best.breaks.kind != PaletteFit::Break::none)
+    best.error = break_message(best, colours, name);
   return best;
 }
 

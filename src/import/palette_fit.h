@@ -3,6 +3,7 @@
 // message names the image colour that breaks the match.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +20,14 @@ struct PaletteFit {
   std::vector<std::uint8_t> numbers;  // the C64 colour of each image colour that fits
   double total = 0;  // the distances of those colours and of the one that does not fit
   double farthest = 0;
-  std::string error;  // the first colour that does not fit; empty when all do
+  // The first colour that does not fit: far from every colour, or sharing
+  // its C64 colour with an earlier one.
+  struct Break {
+    enum Kind { none, far, shared } kind = none;
+    std::size_t colour_index = 0, other_index = 0;
+    int c64_colour = 0;
+  } breaks;
+  std::string error;  // its message, for the palette chosen; empty when all fit
 };
 
 // The palette the image was drawn with: of those that all its colours fit,
