@@ -73,9 +73,18 @@ std::size_t read_piece(void* context, std::uint8_t* buffer, std::size_t size) {
   return count;
 }
 
+// A message with its numbers left out: libjpeg counts the bytes it skips
+// before a marker from where its entropy decoder stopped reading ahead,
+// which depends on how many bytes each piece brought.
+std::string without_numbers(std::string text) {
+  std::erase_if(text, [](char c) { return c >= '0' && c <= '9'; });
+  return text;
+}
+
 void check_same(const bitmosaic::ImageLoad& whole, const bitmosaic::ImageLoad& pieces) {
   if (whole.loaded != pieces.loaded) broken("read in pieces, loaded otherwise", pieces.error);
-  if (whole.error != pieces.error) broken("read in pieces, another error", pieces.error);
+  if (without_numbers(whole.error) != without_numbers(pieces.error))
+    broken("read in pieces, another error", pieces.error);
   if (whole.width != pieces.width || whole.height != pieces.height)
     broken("read in pieces, another size", pieces.description);
   if (whole.description != pieces.description)

@@ -9,7 +9,6 @@
 namespace bitmosaic {
 namespace {
 
-constexpr std::size_t kAddressBytes = 2;
 constexpr std::size_t kCells = kCellColumns * kCellRows;
 
 // Writes `from` to the start of `to` (at least as long) back to front,
