@@ -189,16 +189,7 @@ struct Deflating {
 };
 
 void deflate_into(Deflating& deflating, const std::string& input, int flush) {
-  z_stream& stream = deflating.stream;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-  stream.avail_in = static_cast<uInt>(input.size());
-  char buffer[65536];
-  do {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer);
-    stream.avail_out = sizeof buffer;
-    if (deflate(&stream, flush) == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
-    deflating.out.append(buffer, sizeof buffer - stream.avail_out);
-  } while (stream.avail_out == 0 || stream.avail_in > 0);
+  deflating.out += deflate_piece(deflating.stream, input, flush);
 }
 
 struct PngShape {

@@ -21,20 +21,6 @@ constexpr std::size_t kExcessPiece = std::size_t{1} << 20;
 constexpr std::size_t kIdatSize = 32 * 1024;
 
 
-// Compresses `input` into `stream`'s output, ending with `flush`.
-std::string deflate_piece(z_stream& stream, const std::string& input, int flush) {
-  std::string out;
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-  stream.avail_in = static_cast<uInt>(input.size());
-  char buffer[65536];
-  do {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer);
-    stream.avail_out = sizeof buffer;
-    if (deflate(&stream, flush) == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
-    out.append(buffer, sizeof buffer - stream.avail_out);
-  } while (stream.avail_out == 0 || stream.avail_in > 0);
-  return out;
-}
 
 std::string zlib_compressed(const std::string& input) {
   z_stream stream{};
@@ -89,6 +75,21 @@ std::string text_chunk(TextChunk text, const std::string& compressed) {
 }
 
 }  // namespace
+
+// Compresses `input` into `stream`'s output, ending with `flush`.
+std::string deflate_piece(z_stream& stream, const std::string& input, int flush) {
+  std::string out;
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+  stream.avail_in = static_cast<uInt>(input.size());
+  char buffer[65536];
+  do {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    if (deflate(&stream, flush) == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
+    out.append(buffer, sizeof buffer - stream.avail_out);
+  } while (stream.avail_out == 0 || stream.avail_in > 0);
+  return out;
+}
 
 void put_u32(std::string& out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);

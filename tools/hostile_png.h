@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include <zlib.h>
+
 #include "picture/koala_picture.h"
 
 namespace bitmosaic {
@@ -33,6 +35,10 @@ struct HostileForm {
 
 // `value` as four bytes, high byte first, as PNG stores its numbers.
 void put_u32(std::string& out, std::uint32_t value);
+
+// Compresses `input` into `stream`'s output, ending with `flush`; returns
+// what came out.
+std::string deflate_piece(z_stream& stream, const std::string& input, int flush);
 
 // A PNG chunk: its length, type, data and CRC.
 std::string png_chunk(const char* type, const std::string& data);
